@@ -1,0 +1,52 @@
+# Two commands do everything on a fresh Debian 12 machine: `make demo` and `make test`.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+CMAKE_FLAGS ?=
+CTEST_FLAGS ?= --output-on-failure --timeout 300
+LAUNCHER := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+
+.PHONY: all deps build build-asan test test-normal test-asan demo bench format clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER) $(CMAKE_FLAGS)
+
+$(ASAN_BUILD)/build.ninja:
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFOLIORAY_SANITIZE=ON \
+	  -DFOLIORAY_BENCH=OFF $(LAUNCHER) $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+test-normal: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest -j $(JOBS) $(CTEST_FLAGS)
+
+test-asan: build-asan
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/support/lsan.supp \
+	  ctest -j $(JOBS) $(CTEST_FLAGS)
+
+test: test-normal test-asan
+
+demo: build
+	bash scripts/demo.sh $(BUILD)
+
+bench: build
+	bash bench/run.sh $(BUILD)
+
+format:
+	find . -path ./build -prune -o -path './build-*' -prune -o \
+	  \( -name '*.cpp' -o -name '*.h' \) -print | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

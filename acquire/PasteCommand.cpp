@@ -1,0 +1,9 @@
+// The Paste command.
+#include "control/ScanControl.h"
+
+namespace folioray {
+
+void ScanControl::PasteCommand() {}
+void ScanControl::LoadClipboardPicture() {}
+
+}  // namespace folioray

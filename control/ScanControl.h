@@ -1,0 +1,146 @@
+#pragma once
+// ScanControl: the document-capture control's state, public interface and event.
+// Everything the user sees is a record in Children(); the platform is reached only
+// through the ports given at construction.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "control/ChildControls.h"
+#include "platform/ports/Picture.h"
+#include "platform/ports/Ports.h"
+#include "runtime/PendingError.h"
+#include "runtime/Variant.h"
+
+namespace folioray {
+
+class cFTP;
+class frmAbout;
+
+class ScanControl {
+public:
+    // The ports stay owned by the caller and must outlive the control.
+    explicit ScanControl(const Ports& ports);
+    ~ScanControl();
+    ScanControl(const ScanControl&) = delete;
+    ScanControl& operator=(const ScanControl&) = delete;
+
+    // ---- _ScanControl, in interface order. No member reports an error to the caller.
+    int32_t FullScreen() const { return mFullScreen; }
+    void FullScreen(int32_t lngFullScrn);
+    void StartScan();
+    int32_t ButtonStyle() const { return mButtonStyle; }
+    void ButtonStyle(int32_t lngBtnStyle);
+    std::string CurrentName() const { return mCurrentName; }
+    void SetSize(int32_t xWidth, int32_t yHeight);
+    std::string UploadFile(const Variant& vServer, const Variant& vUserName,
+                           const Variant& vPassword, const Variant& vFTPMode = Variant::Missing(),
+                           const Variant& vRemoteFileName = Variant::Missing(),
+                           const Variant& vRemoteDirectory = Variant::Missing());
+    void PasteName();
+    Variant ShowModeButton() const;
+    void ShowModeButton(const Variant& blShow);
+    Variant SaveAsPDF() const { return Variant(mSaveAsPDF != 0); }
+    void SaveAsPDF(const Variant& blPDF);
+    int32_t ControlMode() const { return mControlMode; }
+    void ControlMode(int32_t lngMode);
+    int32_t ImageWidth() const { return mImageWidth; }
+    int32_t ImageHeight() const { return mImageHeight; }
+    int32_t ImageSize() const { return mImageSize; }
+    int32_t Quality() const { return mQuality; }
+    void Quality(int32_t vData);
+    std::string FilePath() const { return mFilePath; }
+    void FilePath(const std::string& vData);
+
+    // ---- __ScanControl. FileName is by reference: the text-mode store passes
+    // mCurrentName itself, scan and paste pass a copy.
+    std::function<void(std::string& FileName)> ScanComplete;
+
+    // ---- The container's side: extent in twips. Resize runs the layout.
+    void Resize(float widthTwips, float heightTwips);
+    float Width() const { return extentWidth_; }
+    float Height() const { return extentHeight_; }
+
+    // ---- Events of the children, delivered by the host.
+    void Command1_Click();
+    void Command2_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void Icon1_Click() { Command1_Click(); }
+    void Icon2_Click() { Command2_Click(); }
+    void Icon4_Click() { Command4_Click(); }
+    void Icon5_Click() { Command5_Click(); }
+    void Icon6_Click() { Command6_Click(); }
+    void MenuPasteImage_Click();
+    void Image1_PreviewError(int32_t& number, int32_t extra);
+    void Image1_PreviewActivated();
+    void Image1_PreviewMouseButton(int16_t& button, int16_t shift, float x, float y);
+    void Text1_GotFocus();
+    void Timer1_Timer();
+    void mFTP_FileTransferProgress(int32_t& lCurrentBytes, int32_t& lTotalBytes);
+
+    // ---- For hosts and tests.
+    const ChildControls& Children() const { return kids_; }
+    // The text-mode editor's text, as the user typed it.
+    void SetEditorText(const std::string& text) { kids_.SetCaption(Child::Text2, text); }
+    const std::string& ImageInfo() const { return mImageInfo; }
+    const Picture& Image2Picture() const { return image2_; }
+    PendingError& Err() { return err_; }
+    const Ports& GetPorts() const { return ports_; }
+
+private:
+    // Commands and steps; each lives with its subsystem.
+    void ScanCommand();                                    // acquire/ScanCommand.cpp
+    void SourceCommand();                                  // acquire/ScanCommand.cpp
+    std::string AcquireToFile(std::string FileName);       // acquire/ScanCommand.cpp
+    void PasteCommand();                                   // acquire/PasteCommand.cpp
+    void LoadClipboardPicture();                           // acquire/PasteCommand.cpp
+    bool SaveImage2AsJpeg(const std::string& path);        // acquire/ScanCommand.cpp
+    void RecordImageFacts(const std::string& path);        // acquire/ScanCommand.cpp
+    // Converts the stored JPEG; on failure it has shown its message.
+    bool ConvertToPdf(const std::string& jpgPath, const std::string& pdfPath,
+                      bool pointerBackBeforeMessage);      // acquire/PdfConversion.cpp
+    void InfoCommand();                                    // acquire/InfoBox.cpp
+    void StoreText();                                      // acquire/WorkingFiles.cpp
+    bool WriteTest(const std::string& path);               // acquire/WorkingFiles.cpp
+    void Layout();                                         // control/Layout.cpp
+    void SetExtent(float widthTwips, float heightTwips);   // control/Layout.cpp
+    void DetailView();                                     // control/PreviewEvents.cpp
+    void AboutCommand();                                   // about/AboutCommand.cpp
+    void FocusPreview();
+    void RaiseScanComplete(std::string& FileName);
+
+    Ports ports_;
+    ChildControls kids_;
+    PendingError err_;
+    Picture image2_;  // Image2: the acquired picture at its natural size
+    float extentWidth_ = 0;
+    float extentHeight_ = 0;
+    int layoutDepth_ = 0;
+
+    // Member state, in declaration order.
+    float mMinHeight = 1095;
+    float mMinWidth = 1820;
+    int16_t mSaveAsPDF = 0;
+    int32_t mControlMode = 0;
+    std::string mFilePath;
+    std::string mImageInfo;
+    std::string mCurrentName;
+    int32_t mImageWidth = 0;
+    int32_t mImageHeight = 0;
+    int32_t mImageSize = 0;
+    int32_t mQuality = 60;
+    int32_t mButtonStyle = 0;
+    int32_t mFullScreen = 0;
+    std::unique_ptr<cFTP> mFTP;
+
+    // Upload in progress: a second UploadFile started from a pumped message is refused.
+    bool uploading_ = false;
+};
+
+// The default working folder: the user's home folder with a trailing "/".
+std::string DefaultWorkingFolder();
+
+}  // namespace folioray

@@ -1,0 +1,21 @@
+#pragma once
+// The system clipboard: a device-independent bitmap (BITMAPINFOHEADER, optional masks or
+// colour table, then pixels) and text. Failing to open it throws VbError 521.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace folioray {
+
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    virtual void Clear() = 0;
+    virtual std::optional<std::vector<uint8_t>> GetDib() = 0;  // nothing when no picture
+    virtual void SetDib(std::vector<uint8_t> dib) = 0;
+    virtual std::optional<std::string> GetText() = 0;
+    virtual void SetText(const std::string& text) = 0;
+};
+
+}  // namespace folioray

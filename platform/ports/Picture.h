@@ -1,0 +1,20 @@
+#pragma once
+// A picture as the control's picture holders keep it: a 24-bit bitmap of known size,
+// or something that is not a bitmap (which leaves a DIB section empty).
+#include <cstdint>
+#include <vector>
+
+namespace folioray {
+
+struct Picture {
+    bool isBitmap = false;
+    int32_t width = 0;   // pixels
+    int32_t height = 0;  // pixels
+    // Rows bottom-up, 3 bytes per pixel (blue, green, red), each row padded to 4 bytes.
+    std::vector<uint8_t> bits;
+
+    bool Empty() const { return !isBitmap || width <= 0 || height <= 0; }
+    int32_t Stride() const { return (width * 3 + 3) & ~3; }
+};
+
+}  // namespace folioray

@@ -1,0 +1,32 @@
+#pragma once
+// File operations of the core. Each throws VbError with the standard number on failure,
+// so a command can run it as one continue-on-error step.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace folioray {
+
+// A text file opened for output (created or truncated). Lines end in CR LF.
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void Open(const std::string& path);   // create or truncate
+    void Print(const std::string& line);  // line + CR LF
+    void Close();                         // flushes; reports a failed flush (disk full)
+    bool IsOpen() const { return f_ != nullptr; }
+
+private:
+    std::FILE* f_ = nullptr;
+    std::string path_;
+};
+
+void DeleteFile(const std::string& path);  // "Kill": a missing file is error 53
+bool FileExists(const std::string& path);  // an ordinary file (not a folder)
+int64_t FileLength(const std::string& path);
+
+}  // namespace folioray
