@@ -1,7 +1,7 @@
 # Warnings (as errors) and the sanitizer switch, applied per target.
 function(folioray_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
-    -Wold-style-cast -Wcast-align -Wunused -Woverloaded-virtual -Wnull-dereference -Wformat=2)
+    -Wold-style-cast -Wcast-align -Wunused -Woverloaded-virtual -Wformat=2)
   if(FOLIORAY_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

@@ -164,7 +164,8 @@ int main(int argc, char** argv) {
             SetProperty(control, kv.substr(0, eq), kv.substr(eq + 1));
         } else if (opt == "--get") {
             const std::string& name = next("a property name");
-            std::cout << name << "=" << GetProperty(control, name) << std::endl;
+            const std::string value = GetProperty(control, name);
+            std::cout << name << "=" << value << std::endl;
         } else if (opt == "--text") {
             control.SetEditorText(next("a text"));
         } else if (opt == "--call") {
