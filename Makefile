@@ -2,11 +2,13 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 15
 CMAKE_FLAGS ?=
 CTEST_FLAGS ?= --output-on-failure --timeout 300
 LAUNCHER := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps build build-asan test test-normal test-asan demo bench format clean
+.PHONY: all deps build build-asan build-fuzz test test-normal test-asan test-fuzz demo bench format clean
 
 all: build
 
@@ -19,6 +21,11 @@ $(BUILD)/build.ninja:
 $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFOLIORAY_SANITIZE=ON \
 	  -DFOLIORAY_BENCH=OFF $(LAUNCHER) $(CMAKE_FLAGS)
+
+$(FUZZ_BUILD)/build.ninja:
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DFOLIORAY_FUZZ=ON -DFOLIORAY_TESTS=OFF -DFOLIORAY_BENCH=OFF -DFOLIORAY_QT=OFF \
+	  -DBUILD_SHARED_LIBS=OFF $(LAUNCHER) $(CMAKE_FLAGS)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -36,7 +43,14 @@ test-asan: build-asan
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/support/lsan.supp \
 	  ctest -j $(JOBS) $(CTEST_FLAGS)
 
-test: test-normal test-asan
+build-fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# Each fuzz target for a bounded time here; run tests/fuzz/run.sh longer by hand.
+test-fuzz: build-fuzz
+	bash tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+test: test-normal test-asan test-fuzz
 
 demo: build
 	bash scripts/demo.sh $(BUILD)
@@ -49,4 +63,4 @@ format:
 	  \( -name '*.cpp' -o -name '*.h' \) -print | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
