@@ -1,0 +1,18 @@
+#pragma once
+// The JPEG library port over libjpeg-turbo's TurboJPEG API. The pixels are compressed
+// straight from DIBBytes (no copy); the file is only created once the compressed image
+// is complete, and removed again when it cannot be written whole.
+#include "platform/ports/JpegLibrary.h"
+
+namespace folioray {
+
+class TurboJpegLibrary : public JpegLibrary {
+  public:
+    // Defaults: 3-channel BGR input, YCbCr output with 2x2 chroma subsampling, quality 75.
+    int ijlInit(JPEG_CORE_PROPERTIES* jcprops) override;
+    // Quality 0 is taken as 1, the lowest the encoder has.
+    int ijlWrite(JPEG_CORE_PROPERTIES* jcprops, int ioType) override;
+    int ijlFree(JPEG_CORE_PROPERTIES* jcprops) override;
+};
+
+}  // namespace folioray

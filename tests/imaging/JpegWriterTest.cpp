@@ -1,0 +1,327 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <turbojpeg.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "imaging/CDIBSection.h"
+#include "imaging/IntelJPGLibrary.h"
+#include "platform/headless/ScriptedJpegLibrary.h"
+#include "platform/turbojpeg/TurboJpegLibrary.h"
+#include "runtime/VbError.h"
+#include "tests/imaging/ImagingTestUtil.h"
+#include "tests/support/TempDir.h"
+
+namespace folioray {
+namespace {
+
+using test::Bgr;
+using test::MakePicture;
+
+struct Decoded {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> bgr;  // top-down, tightly packed
+    Bgr At(int x, int y) const {
+        const uint8_t* p = bgr.data() + (static_cast<size_t>(y) * width + x) * 3;
+        return {p[0], p[1], p[2]};
+    }
+};
+
+Decoded Decode(const std::string& path) {
+    const std::string jpeg = test::ReadFile(path);
+    Decoded d;
+    tjhandle h = tjInitDecompress();
+    int subsamp = 0, colorspace = 0;
+    auto* data = reinterpret_cast<const unsigned char*>(jpeg.data());
+    if (tjDecompressHeader3(h, data, jpeg.size(), &d.width, &d.height, &subsamp, &colorspace) ==
+        0) {
+        d.bgr.resize(static_cast<size_t>(d.width) * d.height * 3);
+        if (tjDecompress2(h, data, jpeg.size(), d.bgr.data(), d.width, 0, d.height, TJPF_BGR, 0) !=
+            0) {
+            d = Decoded{};
+        }
+    }
+    tjDestroy(h);
+    return d;
+}
+
+void ExpectNear(Bgr got, Bgr want, int tolerance, const std::string& where) {
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_NEAR(got[c], want[c], tolerance) << where << " channel " << c;
+    }
+}
+
+// Quadrants: red top left, green top right, blue bottom left, white bottom right.
+Bgr Quadrant(int x, int y, int w, int h) {
+    const bool top = y < h / 2;
+    const bool left = x < w / 2;
+    if (top) return left ? Bgr{0, 0, 255} : Bgr{0, 255, 0};
+    return left ? Bgr{255, 0, 0} : Bgr{255, 255, 255};
+}
+
+void ExpectVbError(const std::function<void()>& fn, int32_t number, const std::string& source,
+                   const std::string& description) {
+    try {
+        fn();
+        ADD_FAILURE() << "no error raised";
+    } catch (const VbError& e) {
+        EXPECT_EQ(e.Number(), number);
+        EXPECT_EQ(e.Source(), source);
+        EXPECT_EQ(e.Description(), description);
+    }
+}
+
+struct timespec Stamp(time_t sec, long nsec) {
+    struct timespec t {};
+    t.tv_sec = sec;
+    t.tv_nsec = nsec;
+    return t;
+}
+
+class JpegWriterTest : public ::testing::Test {
+  protected:
+    static std::unique_ptr<CDIBSection> QuadrantPicture(int w, int h) {
+        auto d = std::make_unique<CDIBSection>();
+        d->CreateFromPicture(
+            MakePicture(w, h, [w, h](int x, int y) { return Quadrant(x, y, w, h); }));
+        return d;
+    }
+    test::TempDir dir;
+    TurboJpegLibrary jpeg;
+};
+
+TEST_F(JpegWriterTest, WritesAJpegThatDecodesTheRightWayRound) {
+    // Widths with 0, 1, 2 and 3 padding bytes per row.
+    for (auto [w, h] :
+         {std::pair{64, 48}, std::pair{61, 37}, std::pair{62, 40}, std::pair{63, 9}}) {
+        CDIBSection pic;
+        pic.CreateFromPicture(
+            MakePicture(w, h, [w, h](int x, int y) { return Quadrant(x, y, w, h); }));
+        const std::string path = dir / ("page" + std::to_string(w) + ".jpg");
+        ASSERT_TRUE(SaveJpegFile(jpeg, pic, path, 90));
+        const Decoded d = Decode(path);
+        ASSERT_EQ(d.width, w);
+        ASSERT_EQ(d.height, h);
+        const std::string size = std::to_string(w) + "x" + std::to_string(h);
+        // Sample well inside each quadrant, away from the colour edges.
+        ExpectNear(d.At(w / 4, h / 4 - 1), {0, 0, 255}, 12, size + " top left (red)");
+        ExpectNear(d.At(3 * w / 4, h / 4 - 1), {0, 255, 0}, 12, size + " top right (green)");
+        ExpectNear(d.At(w / 4, 3 * h / 4), {255, 0, 0}, 12, size + " bottom left (blue)");
+        ExpectNear(d.At(3 * w / 4, 3 * h / 4), {255, 255, 255}, 12, size + " bottom right");
+    }
+}
+
+TEST_F(JpegWriterTest, QualityRunsFromZeroToAHundred) {
+    CDIBSection pic;
+    ASSERT_TRUE(pic.Create(96, 64));
+    pic.RandomiseBits(true);
+    int64_t previous = 0;
+    for (int32_t quality : {0, 1, 50, 100}) {
+        const std::string path = dir / ("q" + std::to_string(quality) + ".jpg");
+        ASSERT_TRUE(SaveJpegFile(jpeg, pic, path, quality)) << quality;
+        const Decoded d = Decode(path);
+        EXPECT_EQ(d.width, 96);
+        EXPECT_EQ(d.height, 64);
+        const int64_t size = static_cast<int64_t>(test::ReadFile(path).size());
+        if (quality > 1) {
+            EXPECT_GT(size, previous) << "quality " << quality;
+        }
+        previous = size;
+    }
+}
+
+TEST_F(JpegWriterTest, ANewFileGetsOrdinaryTimesAndPermissions) {
+    auto picture = QuadrantPicture(8, 8);
+    CDIBSection& pic = *picture;
+    const std::string path = dir / "new.jpg";
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    ASSERT_TRUE(SaveJpegFile(jpeg, pic, path, 75));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+    EXPECT_GT(st.st_mtim.tv_sec, 1000000000);
+}
+
+TEST_F(JpegWriterTest, AReplacedFileHandsOnItsTimesAndPermissions) {
+    const std::string path = dir / "scanx.jpg";
+    test::WriteFile(path, "the old picture");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    const struct timespec old[2] = {Stamp(978310861, 123456789), Stamp(1009846862, 987654321)};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+
+    auto picture = QuadrantPicture(16, 16);
+    CDIBSection& pic = *picture;
+    ASSERT_TRUE(SaveJpegFile(jpeg, pic, path, 75));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);  // before anything reads the file
+    EXPECT_EQ(st.st_atim.tv_sec, old[0].tv_sec);
+    EXPECT_EQ(st.st_atim.tv_nsec, old[0].tv_nsec);
+    EXPECT_EQ(st.st_mtim.tv_sec, old[1].tv_sec);
+    EXPECT_EQ(st.st_mtim.tv_nsec, old[1].tv_nsec);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(Decode(path).width, 16);
+}
+
+TEST_F(JpegWriterTest, TheOldFileIsGoneBeforeTheLibraryWrites) {
+    ScriptedJpegLibrary lib;
+    const std::string path = dir / "scanx.jpg";
+    test::WriteFile(path, "old");
+    auto picture = QuadrantPicture(4, 4);
+    CDIBSection& pic = *picture;
+    ASSERT_TRUE(SaveJpegFile(lib, pic, path, 75));
+    EXPECT_FALSE(lib.targetExistedAtWrite);
+    EXPECT_EQ(lib.calls, (std::vector<std::string>{"init", "write", "free"}));
+}
+
+TEST_F(JpegWriterTest, ARecordDescribesTheSectionItself) {
+    struct Case {
+        int32_t width;
+        int32_t pad;
+    };
+    for (auto [width, pad] : {Case{4, 0}, Case{5, 1}, Case{1, 1}, Case{2, 2}, Case{3, 3}}) {
+        for (int32_t quality : {0, 100, 37}) {
+            ScriptedJpegLibrary lib;
+            CDIBSection pic;
+            ASSERT_TRUE(pic.Create(width, 3));
+            const std::string path = dir / "fields.jpg";
+            ASSERT_TRUE(SaveJpegFile(lib, pic, path, quality));
+            const JPEG_CORE_PROPERTIES& r = lib.written;
+            EXPECT_EQ(r.DIBWidth, width);
+            EXPECT_EQ(r.DIBHeight, -3);
+            EXPECT_EQ(r.DIBPadBytes, pad) << "width " << width;
+            EXPECT_EQ(r.DIBBytes, pic.DIBSectionBitsPtr());  // no copy of the pixels
+            EXPECT_EQ(r.JPGWidth, width);
+            EXPECT_EQ(r.JPGHeight, 3);
+            EXPECT_EQ(r.jquality, quality);
+            EXPECT_EQ(r.DIBChannels, 3);  // as ijlInit left them
+            EXPECT_EQ(r.DIBColor, IJL_BGR);
+            EXPECT_EQ(lib.writtenIoType, IJL_JFILE_WRITEWHOLEIMAGE);
+            EXPECT_EQ(lib.writtenFile, path);
+        }
+    }
+}
+
+TEST_F(JpegWriterTest, AnInitFailureTouchesNoFile) {
+    ScriptedJpegLibrary lib;
+    lib.initResult = IJL_MEMORY_ERROR;
+    const std::string path = dir / "keep.jpg";
+    test::WriteFile(path, "old");
+    auto picture = QuadrantPicture(4, 4);
+    CDIBSection& pic = *picture;
+    ExpectVbError([&] { SaveJpegFile(lib, pic, path, 75); }, 26001, "Folioray2.mIntelJPEGLibrary",
+                  "Failed to initialise the IJL library: -7");
+    EXPECT_EQ(test::ReadFile(path), "old");
+    EXPECT_EQ(lib.calls, (std::vector<std::string>{"init"}));
+}
+
+TEST_F(JpegWriterTest, AWriteFailureLeavesNoFileBehind) {
+    for (bool partial : {false, true}) {
+        ScriptedJpegLibrary lib;
+        lib.writeResult = IJL_ENCODER_ERROR;
+        lib.leavePartialFile = partial;
+        const std::string path = dir / "scanx.jpg";
+        test::WriteFile(path, "old");
+        auto picture = QuadrantPicture(4, 4);
+        CDIBSection& pic = *picture;
+        ExpectVbError([&] { SaveJpegFile(lib, pic, path, 75); }, 26001,
+                      "Folioray2.mIntelJPEGLibrary", "Failed to save to JPG -6");
+        EXPECT_FALSE(test::Exists(path)) << "partial: " << partial;
+        EXPECT_EQ(lib.calls, (std::vector<std::string>{"init", "write", "free"}));
+    }
+}
+
+TEST_F(JpegWriterTest, NamesThatNameNoFileFailWithTheLibrarysCode) {
+    auto picture = QuadrantPicture(4, 4);
+    CDIBSection& pic = *picture;
+    const std::string shortName = dir / "short.jpg";
+    test::WriteFile(shortName, "must survive");
+    const std::string withNul = shortName + std::string(1, '\0') + "tail";
+    for (const std::string& name : {std::string(), withNul}) {
+        ExpectVbError([&] { SaveJpegFile(jpeg, pic, name, 75); }, 26001,
+                      "Folioray2.mIntelJPEGLibrary", "Failed to save to JPG -4");
+    }
+    EXPECT_EQ(test::ReadFile(shortName), "must survive");
+
+    ScriptedJpegLibrary lib;
+    EXPECT_THROW(SaveJpegFile(lib, pic, "", 75), VbError);
+    EXPECT_EQ(lib.writtenFile, "");  // a buffer holding one 0 byte
+}
+
+TEST_F(JpegWriterTest, AFileThatCannotBeRemovedRaisesTheFileSystemsError) {
+    const std::string readOnly = dir / "readonly.jpg";
+    test::WriteFile(readOnly, "locked");
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    const std::string folder = dir / "folder.jpg";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    test::WriteFile(folder + "/inside", "x");
+
+    struct Case {
+        std::string path;
+        int32_t number;
+    };
+    for (const Case& c :
+         {Case{readOnly, err::kPermissionDenied}, Case{folder, err::kPathFileAccess}}) {
+        ScriptedJpegLibrary lib;
+        auto picture = QuadrantPicture(4, 4);
+        CDIBSection& pic = *picture;
+        try {
+            SaveJpegFile(lib, pic, c.path, 75);
+            ADD_FAILURE() << c.path;
+        } catch (const VbError& e) {
+            EXPECT_EQ(e.Number(), c.number) << c.path;
+        }
+        EXPECT_EQ(lib.calls, (std::vector<std::string>{"init", "free"})) << "nothing written";
+    }
+    EXPECT_EQ(test::ReadFile(readOnly), "locked");
+    EXPECT_EQ(test::ReadFile(folder + "/inside"), "x");
+}
+
+TEST_F(JpegWriterTest, AFileCutShortIsRemoved) {
+    CDIBSection pic;
+    ASSERT_TRUE(pic.Create(400, 300));
+    pic.RandomiseBits();  // noise compresses badly: far more than the limit below
+    const std::string path = dir / "full.jpg";
+
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool raised = false;
+    std::string description;
+    try {
+        SaveJpegFile(jpeg, pic, path, 100);
+    } catch (const VbError& e) {
+        raised = true;
+        description = e.Description();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_TRUE(raised);
+    EXPECT_EQ(description, "Failed to save to JPG -5");
+    EXPECT_FALSE(test::Exists(path));
+}
+
+TEST_F(JpegWriterTest, AnEmptySectionOrAMissingFolderFails) {
+    CDIBSection empty;
+    ExpectVbError([&] { SaveJpegFile(jpeg, empty, dir / "empty.jpg", 75); }, 26001,
+                  "Folioray2.mIntelJPEGLibrary", "Failed to save to JPG -2");
+    EXPECT_FALSE(test::Exists(dir / "empty.jpg"));
+
+    auto picture = QuadrantPicture(4, 4);
+    CDIBSection& pic = *picture;
+    ExpectVbError([&] { SaveJpegFile(jpeg, pic, dir / "no/such/folder.jpg", 75); }, 26001,
+                  "Folioray2.mIntelJPEGLibrary", "Failed to save to JPG -5");
+}
+
+}  // namespace
+}  // namespace folioray

@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "imaging/CDIBSection.h"
+#include "imaging/Surface.h"
+#include "runtime/VbError.h"
+#include "tests/imaging/ImagingTestUtil.h"
+
+namespace folioray {
+namespace {
+
+using test::Bgr;
+using test::DibPixel;
+using test::MakePicture;
+
+// Fills every padding byte with a marker that must survive.
+void MarkPadding(CDIBSection& d, uint8_t marker) {
+    for (int row = 0; row < d.Height(); ++row) {
+        for (int k = d.Width() * 3; k < d.BytesPerScanLine(); ++k) {
+            d.DIBSectionBitsPtr()[row * d.BytesPerScanLine() + k] = marker;
+        }
+    }
+}
+
+void ExpectPadding(const CDIBSection& d, uint8_t marker) {
+    for (int row = 0; row < d.Height(); ++row) {
+        for (int k = d.Width() * 3; k < d.BytesPerScanLine(); ++k) {
+            EXPECT_EQ(d.DIBSectionBitsPtr()[row * d.BytesPerScanLine() + k], marker)
+                << "row " << row << " byte " << k;
+        }
+    }
+}
+
+void SetPixel(CDIBSection& d, int x, int row, Bgr c) {
+    uint8_t* p = DibPixel(d, x, row);
+    p[0] = c[0];
+    p[1] = c[1];
+    p[2] = c[2];
+}
+
+TEST(ResampleTest, TwoByTwoToFourByFourIsExact) {
+    // Stored rows: row 0 is the bottom. A = (0,0), B = (1,0), C = (0,1), D = (1,1).
+    CDIBSection src;
+    ASSERT_TRUE(src.Create(2, 2));
+    SetPixel(src, 0, 0, {0, 10, 255});  // A
+    SetPixel(src, 1, 0, {2, 250, 0});   // B
+    SetPixel(src, 0, 1, {1, 30, 0});    // C
+    SetPixel(src, 1, 1, {3, 90, 255});  // D
+
+    auto dst = src.Resample(4, 4);
+    ASSERT_TRUE(dst);
+    ASSERT_EQ(dst->Width(), 4);
+    ASSERT_EQ(dst->Height(), 4);
+    // [row][column], row 0 at the bottom. Scales are 0.25, so fractions run 0, .25, .5,
+    // .75; the halves (0.5, 2.5, 57.5, 112.5, 127.5, ...) go to the even neighbour.
+    const uint8_t blue[4][4] = {{0, 0, 1, 2}, {0, 0, 1, 2}, {0, 0, 1, 2}, {1, 2, 2, 2}};
+    const uint8_t green[4][4] = {
+        {10, 70, 130, 190}, {15, 64, 112, 161}, {20, 58, 95, 132}, {25, 51, 78, 104}};
+    const uint8_t red[4][4] = {
+        {255, 191, 128, 64}, {191, 159, 128, 96}, {128, 128, 128, 128}, {64, 96, 128, 159}};
+    for (int row = 0; row < 4; ++row) {
+        for (int x = 0; x < 4; ++x) {
+            const uint8_t* p = DibPixel(*dst, x, row);
+            EXPECT_EQ(p[0], blue[row][x]) << "blue at " << x << "," << row;
+            EXPECT_EQ(p[1], green[row][x]) << "green at " << x << "," << row;
+            EXPECT_EQ(p[2], red[row][x]) << "red at " << x << "," << row;
+        }
+    }
+}
+
+// The interpolation written out pixel by pixel, as plainly as it can be put.
+uint8_t Reference(const CDIBSection& s, int dw, int dh, int x, int row, int channel) {
+    const float xScale = static_cast<float>(static_cast<double>(s.Width() - 1) / dw);
+    const float yScale = static_cast<float>(static_cast<double>(s.Height() - 1) / dh);
+    const float fy = static_cast<float>(static_cast<double>(yScale) * row);
+    const int yi = static_cast<int>(std::floor(fy));
+    const float dy = static_cast<float>(fy - yi);
+    const float fx = static_cast<float>(static_cast<double>(xScale) * x);
+    const int xi = static_cast<int>(std::floor(fx));
+    const float dx = static_cast<float>(fx - xi);
+    auto at = [&](int col, int r) { return static_cast<double>(DibPixel(s, col, r)[channel]); };
+    const double left = std::nearbyint((1.0 - dy) * at(xi, yi) + dy * at(xi, yi + 1));
+    const double right = std::nearbyint((1.0 - dy) * at(xi + 1, yi) + dy * at(xi + 1, yi + 1));
+    const double out = std::nearbyint((1.0 - dx) * left + dx * right);
+    return static_cast<uint8_t>(std::clamp(out, 0.0, 255.0));
+}
+
+TEST(ResampleTest, MatchesThePlainFormulaOnNoise) {
+    CDIBSection src;
+    ASSERT_TRUE(src.Create(37, 23));
+    src.RandomiseBits();
+    for (int row = 0; row < src.Height(); ++row) {  // give blue some values too
+        for (int x = 0; x < src.Width(); ++x)
+            DibPixel(src, x, row)[0] = DibPixel(src, x, row)[2] ^ 0x5A;
+    }
+    const std::pair<int, int> sizes[] = {{53, 31}, {11, 7}, {74, 46}, {36, 22}, {2, 2}, {1, 1}};
+    for (auto [dw, dh] : sizes) {
+        auto dst = src.Resample(dh, dw);
+        ASSERT_TRUE(dst);
+        for (int row = 0; row < dh; ++row) {
+            for (int x = 0; x < dw; ++x) {
+                for (int c = 0; c < 3; ++c) {
+                    ASSERT_EQ(DibPixel(*dst, x, row)[c], Reference(src, dw, dh, x, row, c))
+                        << dw << "x" << dh << " at " << x << "," << row << " channel " << c;
+                }
+            }
+        }
+    }
+}
+
+TEST(ResampleTest, SameSizeIsAnExactCopyAndLeavesTheSourceAlone) {
+    for (auto [w, h] : {std::pair{5, 3}, std::pair{1, 1}, std::pair{1, 7}, std::pair{6, 1}}) {
+        CDIBSection src;
+        src.CreateFromPicture(MakePicture(w, h, [](int x, int y) {
+            return Bgr{static_cast<uint8_t>(x * 37 + y), static_cast<uint8_t>(y * 91),
+                       static_cast<uint8_t>(x ^ y)};
+        }));
+        const std::vector<uint8_t> before(src.DIBSectionBitsPtr(),
+                                          src.DIBSectionBitsPtr() + src.Header().biSizeImage);
+        auto dst = src.Resample(h, w);
+        ASSERT_TRUE(dst) << w << "x" << h;
+        ASSERT_NE(dst->hdc(), src.hdc());
+        for (int row = 0; row < h; ++row) {
+            for (int x = 0; x < w; ++x) {
+                for (int c = 0; c < 3; ++c) {
+                    EXPECT_EQ(DibPixel(*dst, x, row)[c], DibPixel(src, x, row)[c]);
+                }
+            }
+        }
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), src.DIBSectionBitsPtr()));
+    }
+}
+
+TEST(ResampleTest, UniformPicturesStayUniform) {
+    const std::pair<int, int> sizes[] = {{9, 7}, {3, 13}, {40, 2}, {2, 2}, {17, 1}, {1, 17}};
+    for (uint8_t v : {uint8_t{0}, uint8_t{1}, uint8_t{127}, uint8_t{128}, uint8_t{255}}) {
+        CDIBSection src;
+        src.CreateFromPicture(MakePicture(6, 5, [v](int, int) {
+            return Bgr{v, static_cast<uint8_t>(255 - v), static_cast<uint8_t>(v / 2)};
+        }));
+        for (auto [w, h] : sizes) {
+            auto dst = src.Resample(h, w);
+            ASSERT_TRUE(dst);
+            for (int row = 0; row < h; ++row) {
+                for (int x = 0; x < w; ++x) {
+                    const uint8_t* p = DibPixel(*dst, x, row);
+                    ASSERT_EQ(p[0], v);
+                    ASSERT_EQ(p[1], 255 - v);
+                    ASSERT_EQ(p[2], v / 2);
+                }
+            }
+        }
+    }
+}
+
+TEST(ResampleTest, PaddingBytesAreNeverWritten) {
+    CDIBSection src;
+    ASSERT_TRUE(src.Create(5, 4));  // 15 pixel bytes in 16-byte rows
+    src.RandomiseBits();
+    MarkPadding(src, 0xC3);
+    for (auto [w, h] : {std::pair{7, 3}, std::pair{3, 9}, std::pair{5, 4}}) {
+        auto dst = src.Resample(h, w);
+        ASSERT_TRUE(dst);
+        ExpectPadding(*dst, 0);
+    }
+    ExpectPadding(src, 0xC3);
+}
+
+TEST(ResampleTest, OnePixelWideOrHighSourcesRaiseARangeError) {
+    const std::pair<int, int> sources[] = {{1, 5}, {5, 1}, {1, 1}};
+    for (auto [sw, sh] : sources) {
+        CDIBSection src;
+        ASSERT_TRUE(src.Create(sw, sh));
+        const size_t live = gdi::LiveObjects();
+        try {
+            src.Resample(sh + 2, sw + 2);
+            ADD_FAILURE() << sw << "x" << sh << " resampled";
+        } catch (const VbError& e) {
+            EXPECT_EQ(e.Number(), err::kSubscriptOutOfRange);
+        }
+        EXPECT_EQ(gdi::LiveObjects(), live) << "the new object must be released";
+        EXPECT_TRUE(src.Resample(sh, sw)) << "its own size is a plain copy";
+    }
+}
+
+TEST(ResampleTest, SizesThatCannotBeCreatedGiveNoObject) {
+    CDIBSection src;
+    ASSERT_TRUE(src.Create(4, 4));
+    EXPECT_FALSE(src.Resample(0, 3));
+    EXPECT_FALSE(src.Resample(3, -1));
+    EXPECT_FALSE(src.Resample(20000, 20000));
+    EXPECT_THROW(src.Resample(60000, 60000), VbError);  // overflow of the image size
+}
+
+TEST(ResampleTest, AnEmptySourceCannotBeRead) {
+    CDIBSection src;
+    ASSERT_TRUE(src.Create(4, 4));
+    src.ClearUp();  // header still says 4 x 4, but there are no pixels
+    EXPECT_THROW(src.Resample(8, 8), VbError);
+    auto copy = src.Resample(4, 4);  // a copy from nothing leaves the new one blank
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(DibPixel(*copy, 3, 3)[2], 0);
+    EXPECT_THROW(src.RandomiseBits(), VbError);
+}
+
+TEST(RandomiseBitsTest, ColourNoiseLeavesBlueAtZero) {
+    CDIBSection d;
+    ASSERT_TRUE(d.Create(33, 21));
+    MarkPadding(d, 0x77);
+    d.RandomiseBits();
+    std::set<int> greens, reds;
+    for (int row = 0; row < d.Height(); ++row) {
+        for (int x = 0; x < d.Width(); ++x) {
+            const uint8_t* p = DibPixel(d, x, row);
+            ASSERT_EQ(p[0], 0);
+            greens.insert(p[1]);
+            reds.insert(p[2]);
+        }
+    }
+    // 693 draws over 256 levels: a working generator gives well over 100 distinct ones.
+    EXPECT_GT(greens.size(), 100u);
+    EXPECT_GT(reds.size(), 100u);
+    ExpectPadding(d, 0x77);
+}
+
+TEST(RandomiseBitsTest, GreyNoiseGivesEqualChannels) {
+    CDIBSection d;
+    ASSERT_TRUE(d.Create(31, 17));
+    MarkPadding(d, 0x99);
+    d.RandomiseBits(true);
+    std::set<int> levels;
+    for (int row = 0; row < d.Height(); ++row) {
+        for (int x = 0; x < d.Width(); ++x) {
+            const uint8_t* p = DibPixel(d, x, row);
+            ASSERT_EQ(p[0], p[1]);
+            ASSERT_EQ(p[1], p[2]);
+            levels.insert(p[0]);
+        }
+    }
+    EXPECT_GT(levels.size(), 100u);
+    ExpectPadding(d, 0x99);
+
+    CDIBSection never;
+    never.RandomiseBits();  // no pixels and no size: nothing to do
+}
+
+}  // namespace
+}  // namespace folioray
