@@ -8,13 +8,19 @@ namespace folioray {
 
 class Host;
 class Registry;
+class Launcher;
+
+// "Version " and the three numbers in plain decimal.
+std::string VersionText(int major, int minor, int patch);
 
 class frmAbout {
-public:
-    frmAbout(Host& host, Registry* registry);
+  public:
+    // The ports stay owned by the caller; a null registry or launcher is a platform
+    // without one (System Information is then unavailable).
+    frmAbout(Host& host, Registry* registry, Launcher* launcher = nullptr);
 
     // Texts of the dialog's controls.
-    std::string Caption() const;          // the window caption
+    std::string Caption() const;  // the window caption
     std::string lblTitle() const;
     std::string lblVersion() const { return lblVersion_; }
     std::string lblDescription() const;
@@ -23,8 +29,8 @@ public:
     std::string cmdOKCaption() const { return "OK"; }
     std::string cmdSysInfoCaption() const { return "System &Info..."; }
 
-    void Form_Load();       // sets the version label
-    void cmdOK_Click();     // hides the dialog, which ends the modal display
+    void Form_Load();    // sets the version label
+    void cmdOK_Click();  // hides the dialog, which ends the modal display
     void cmdSysInfo_Click();
     bool Visible() const { return visible_; }
     void Show() { visible_ = true; }
@@ -33,9 +39,10 @@ public:
     bool GetKeyValue(uint32_t KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
                      std::string& KeyVal);
 
-private:
+  private:
     Host& host_;
     Registry* registry_;
+    Launcher* launcher_;
     std::string lblVersion_ = "Version";
     bool visible_ = false;
 };

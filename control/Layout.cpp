@@ -24,6 +24,9 @@ void ScanControl::Layout() {
     // Enforcing the minimum resizes the control, which lays it out again; the depth
     // bound keeps a host that refuses the size from recursing without end.
     if (layoutDepth_ > 4) return;
+    // Only the outermost run asks for the minimum: the runs its own request causes would
+    // ask a refusing container again at every level, hundreds of times per resize.
+    const bool outermost = layoutDepth_ == 0;
     ++layoutDepth_;
     struct DepthGuard {
         int& d;
@@ -31,8 +34,8 @@ void ScanControl::Layout() {
     } guard{layoutDepth_};
 
     // 1. Minimum size.
-    if (extentWidth_ < mMinWidth) SetExtent(mMinWidth, extentHeight_);
-    if (extentHeight_ < mMinHeight) SetExtent(extentWidth_, mMinHeight);
+    if (outermost && extentWidth_ < mMinWidth) SetExtent(mMinWidth, extentHeight_);
+    if (outermost && extentHeight_ < mMinHeight) SetExtent(extentWidth_, mMinHeight);
 
     const float tpx = ports_.host->TwipsPerPixelX();
     const float tpy = ports_.host->TwipsPerPixelY();

@@ -89,6 +89,8 @@ public:
     const Picture& Image2Picture() const { return image2_; }
     PendingError& Err() { return err_; }
     const Ports& GetPorts() const { return ports_; }
+    // Called after each upload progress event has been shown (the CLI's --progress).
+    std::function<void(int32_t lCurrentBytes, int32_t lTotalBytes)> UploadProgress;
 
 private:
     // Commands and steps; each lives with its subsystem.
@@ -138,6 +140,10 @@ private:
 
     // Upload in progress: a second UploadFile started from a pumped message is refused.
     bool uploading_ = false;
+    // Timer1's typing run is pumping messages: a tick inside it is held for later.
+    bool typing_ = false;
+
+    friend class ScanControlTestPeer;  // tests: stands in for stages built elsewhere
 };
 
 // The default working folder: the user's home folder with a trailing "/".

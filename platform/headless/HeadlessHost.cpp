@@ -78,8 +78,9 @@ void HeadlessHost::PopupMenu(const std::string& menuName, float, float) {
     if (onPopup) onPopup(menuName);
 }
 
-void HeadlessHost::ShowDetailView(const Picture&, float w, float h) {
+void HeadlessHost::ShowDetailView(const Picture& picture, float w, float h) {
     ++detailViews;
+    detailPicture = picture;
     detailWidth = w;
     detailHeight = h;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ports/Host.h"
+#include "platform/ports/Picture.h"
 
 namespace folioray {
 
@@ -71,6 +72,7 @@ public:
     std::vector<std::string> popups;     // menus popped up
     int detailViews = 0;
     float detailWidth = 0, detailHeight = 0;
+    Picture detailPicture;  // what the last detail view showed
     int aboutBoxes = 0;
 
     struct Posted {

@@ -11,6 +11,7 @@ class JpegLibrary;
 class Internet;
 class ObjectFactory;
 class Registry;
+class Launcher;
 
 struct Ports {
     Host* host = nullptr;
@@ -21,6 +22,7 @@ struct Ports {
     Internet* internet = nullptr;
     ObjectFactory* objects = nullptr;
     Registry* registry = nullptr;
+    Launcher* launcher = nullptr;  // starts other programs (System Information)
 };
 
 }  // namespace folioray

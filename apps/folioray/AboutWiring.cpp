@@ -1,0 +1,63 @@
+#include "apps/folioray/AboutWiring.h"
+
+#include <cstdlib>
+#include <iostream>
+
+#include "about/frmAbout.h"
+#include "platform/headless/HeadlessHost.h"
+#include "platform/posix/PosixLauncher.h"
+#include "platform/posix/RegFile.h"
+
+namespace folioray {
+
+AboutWiring::AboutWiring()
+    : registry_(std::make_unique<RegFileRegistry>(RegFileRegistry::DefaultPath())),
+      launcher_(std::make_unique<PosixLauncher>()) {
+    // The default file is optional; one named in the environment should be there.
+    const char* named = std::getenv("FOLIORAY_REGISTRY");
+    if (named && *named && !registry_->LoadError().empty()) {
+        std::cerr << "folioray: registry " << registry_->LoadError() << std::endl;
+    }
+}
+
+AboutWiring::~AboutWiring() = default;
+
+Registry* AboutWiring::registry() {
+    return registry_.get();
+}
+Launcher* AboutWiring::launcher() {
+    return launcher_.get();
+}
+
+void AboutWiring::Attach(HeadlessHost& host) {
+    host.onAbout = [this](frmAbout& box) {
+        std::cout << "About [" << box.Caption() << "]\n"
+                  << "  " << box.lblTitle() << "\n"
+                  << "  " << box.lblVersion() << "\n"
+                  << "  " << box.lblDescription() << "\n"
+                  << "  " << box.lblDescription1() << "\n"
+                  << "  " << box.lblDisclaimer() << "\n"
+                  << "  [" << box.cmdOKCaption() << "] [" << box.cmdSysInfoCaption() << "]"
+                  << std::endl;
+        if (pressSysInfo_) box.cmdSysInfo_Click();
+        box.cmdOK_Click();
+    };
+}
+
+bool AboutWiring::HandleOption(const std::string& opt,
+                               const std::function<const std::string&(const char*)>& next) {
+    if (opt == "--about-sysinfo") {
+        pressSysInfo_ = true;
+        return true;
+    }
+    if (opt == "--registry") {
+        // The control holds the registry object; only its file changes.
+        if (!registry_->Open(next("a .reg file"))) {
+            std::cerr << "folioray: registry " << registry_->LoadError() << std::endl;
+        }
+        return true;
+    }
+    return false;
+}
+
+}  // namespace folioray

@@ -1,0 +1,121 @@
+// The preview's mouse buttons and activation: the paste menu and the detail view.
+#include <gtest/gtest.h>
+
+#include "tests/support/HeadlessControl.h"
+#include "tests/support/ScanControlPeer.h"
+
+namespace folioray {
+namespace {
+
+using test::HeadlessControl;
+
+Picture Solid(int32_t w, int32_t h) {
+    Picture p;
+    p.isBitmap = true;
+    p.width = w;
+    p.height = h;
+    p.bits.assign(static_cast<size_t>(p.Stride()) * h, 0x7F);
+    return p;
+}
+
+struct ClickCase {
+    const char* name;
+    int16_t mask;
+    bool withImage;
+    bool menu;
+    bool detail;
+};
+
+class PreviewClickTest : public ::testing::TestWithParam<ClickCase> {};
+
+TEST_P(PreviewClickTest, RightButtonMenuLeftButtonDetailView) {
+    const ClickCase& c = GetParam();
+    HeadlessControl hc;
+    hc->Resize(6000, 3000);
+    if (c.withImage) ScanControlTestPeer::SetAcquiredImage(*hc, 640, 480);
+    int16_t mask = c.mask;
+    hc->Image1_PreviewMouseButton(mask, 0, 120, 240);
+    EXPECT_EQ(hc.host.popups.size(), c.menu ? 1u : 0u);
+    if (c.menu) {
+        EXPECT_EQ(hc.host.popups.front(), "MenuPaste");
+    }
+    EXPECT_EQ(hc.host.detailViews, c.detail ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Masks, PreviewClickTest,
+                         ::testing::Values(ClickCase{"RightBeforeImage", 2, false, true, false},
+                                           ClickCase{"RightWithImage", 2, true, true, false},
+                                           ClickCase{"BothGiveTheMenu", 3, true, true, false},
+                                           ClickCase{"LeftBeforeImageOpensNothing", 1, false, false,
+                                                     false},
+                                           ClickCase{"LeftWithImage", 1, true, false, true},
+                                           ClickCase{"MiddleOnly", 4, true, false, false},
+                                           ClickCase{"LeftAndMiddle", 5, true, false, true},
+                                           ClickCase{"NoButton", 0, true, false, false}),
+                         [](const auto& tp) { return std::string(tp.param.name); });
+
+TEST(PreviewTest, MenuOffersPasteImage) {
+    HeadlessControl hc;
+    EXPECT_EQ(hc[Child::MenuPasteImage].caption, "Paste Image");
+    std::string chosen;
+    hc.host.onPopup = [&](const std::string& menu) { chosen = menu; };
+    int16_t mask = 2;
+    hc->Image1_PreviewMouseButton(mask, 1, 0, 0);
+    EXPECT_EQ(chosen, "MenuPaste");
+}
+
+TEST(PreviewTest, ActivationBeforeAnyImageOpensNothing) {
+    HeadlessControl hc;
+    hc->Image1_PreviewActivated();
+    EXPECT_EQ(hc.host.detailViews, 0);
+}
+
+// The inner area is the picture's natural size in twips, per axis.
+TEST(PreviewTest, DetailViewHasThePicturesNaturalSize) {
+    HeadlessControl hc;
+    hc.host.tpx = 12;
+    hc.host.tpy = 20;
+    ScanControlTestPeer::SetAcquiredImage(*hc, 640, 480);
+    hc.preview.picture = Solid(640, 480);
+    hc->Image1_PreviewActivated();
+    ASSERT_EQ(hc.host.detailViews, 1);
+    EXPECT_FLOAT_EQ(hc.host.detailWidth, 640 * 12);
+    EXPECT_FLOAT_EQ(hc.host.detailHeight, 480 * 20);
+    EXPECT_EQ(hc.host.detailPicture.width, 640);
+    EXPECT_EQ(hc.host.detailPicture.bits, hc.preview.picture.bits);
+}
+
+TEST(PreviewTest, EachOpeningShowsThePictureOfThatMoment) {
+    HeadlessControl hc;
+    ScanControlTestPeer::SetAcquiredImage(*hc, 100, 50);
+    hc.preview.picture = Solid(100, 50);
+    hc->Image1_PreviewActivated();
+    ScanControlTestPeer::SetAcquiredImage(*hc, 30, 40);
+    hc.preview.picture = Solid(30, 40);
+    int16_t left = 1;
+    hc->Image1_PreviewMouseButton(left, 0, 0, 0);
+    ASSERT_EQ(hc.host.detailViews, 2);
+    EXPECT_EQ(hc.host.detailPicture.width, 30);
+    EXPECT_FLOAT_EQ(hc.host.detailWidth, 30 * 15);
+    EXPECT_FLOAT_EQ(hc.host.detailHeight, 40 * 15);
+}
+
+TEST(PreviewTest, DetailViewWithoutAPreviewShowsAnEmptyPicture) {
+    HeadlessControl hc(false);
+    hc.ports.preview = nullptr;
+    hc.Create();
+    ScanControlTestPeer::SetAcquiredImage(*hc, 10, 10);
+    hc->Image1_PreviewActivated();
+    EXPECT_EQ(hc.host.detailViews, 1);
+    EXPECT_TRUE(hc.host.detailPicture.Empty());
+}
+
+TEST(PreviewTest, PreviewErrorBecomesThePendingError) {
+    HeadlessControl hc;
+    int32_t n = 481;
+    hc->Image1_PreviewError(n, 0);
+    EXPECT_EQ(hc->Err().Number(), 481);
+}
+
+}  // namespace
+}  // namespace folioray

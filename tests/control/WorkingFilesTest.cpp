@@ -1,0 +1,149 @@
+// The working folder's write test and the text-mode store.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/support/HeadlessControl.h"
+#include "tests/support/TempDir.h"
+
+namespace folioray {
+namespace {
+
+using test::HeadlessControl;
+using test::TempDir;
+
+struct FolderCase {
+    const char* name;
+    std::string (*value)(const TempDir&);
+    bool accepted;
+};
+
+class FilePathTest : public ::testing::TestWithParam<FolderCase> {};
+
+TEST_P(FilePathTest, AcceptsOnlyWritableFolders) {
+    const FolderCase& c = GetParam();
+    TempDir dir;
+    test::WriteFile(dir / "plain", "a file, not a folder");
+    HeadlessControl hc;
+    const std::string before = hc->FilePath();
+    hc->FilePath(c.value(dir));
+    if (c.accepted) {
+        EXPECT_EQ(hc->FilePath(), dir.path() + "/");
+    } else {
+        EXPECT_EQ(hc->FilePath(), before);
+    }
+    EXPECT_FALSE(test::Exists(dir / "scantest.txt"));  // the test file never stays behind
+    EXPECT_TRUE(hc.host.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, FilePathTest,
+    ::testing::Values(
+        FolderCase{"Plain", [](const TempDir& d) { return d.path(); }, true},
+        FolderCase{"SpacesAround", [](const TempDir& d) { return "  " + d.path() + "   "; }, true},
+        FolderCase{"TrailingSlashKeptSingle", [](const TempDir& d) { return d.path() + "/"; },
+                   true},
+        FolderCase{"Empty", [](const TempDir&) { return std::string(); }, false},
+        FolderCase{"OnlySpaces", [](const TempDir&) { return std::string("    "); }, false},
+        FolderCase{"Missing", [](const TempDir& d) { return d / "not-there"; }, false},
+        FolderCase{"UnderARegularFile", [](const TempDir& d) { return d / "plain/sub"; }, false},
+        FolderCase{"ARegularFile", [](const TempDir& d) { return d / "plain"; }, false}),
+    [](const auto& tp) { return std::string(tp.param.name); });
+
+TEST(FilePathTest, ReadOnlyFolderIsRefused) {
+    TempDir dir;
+    const std::string ro = dir / "ro";
+    ASSERT_EQ(::mkdir(ro.c_str(), 0500), 0);
+    // A privileged user writes through the mode bits; then this case cannot be shown.
+    if (::access(ro.c_str(), W_OK) == 0) GTEST_SKIP() << "running with write access to 0500";
+    HeadlessControl hc;
+    const std::string before = hc->FilePath();
+    hc->FilePath(ro);
+    EXPECT_EQ(hc->FilePath(), before);
+}
+
+class TextStoreTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+    HeadlessControl hc;
+    std::vector<std::string> events;
+
+    void SetUp() override {
+        hc->FilePath(dir.path());
+        ASSERT_EQ(hc->FilePath(), dir.path() + "/");
+        hc->ControlMode(1);
+        hc->ScanComplete = [this](std::string& name) { events.push_back(name); };
+    }
+    std::string TextFile() const { return dir / "scanx.txt"; }
+};
+
+TEST_F(TextStoreTest, WritesTheTextWithCrLfAndRaisesTheEvent) {
+    hc->SetEditorText("first line\nsecond line\r\nthird");
+    hc->StartScan();
+    EXPECT_EQ(test::ReadFile(TextFile()), "first line\r\nsecond line\r\nthird\r\n");
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], TextFile());
+    EXPECT_EQ(hc->CurrentName(), TextFile());
+    EXPECT_EQ(hc.host.focused, "Text2");
+    EXPECT_EQ(hc->ControlMode(), 1);  // the store leaves mode and text as they are
+    EXPECT_EQ(hc[Child::Text2].caption, "first line\nsecond line\r\nthird");
+}
+
+TEST_F(TextStoreTest, EmptyTextGivesOneLineBreak) {
+    hc->StartScan();
+    EXPECT_EQ(test::ReadFile(TextFile()), "\r\n");
+    EXPECT_EQ(events.size(), 1u);
+}
+
+TEST_F(TextStoreTest, TwoStoresKeepOneFileWithTheLatestText) {
+    hc->SetEditorText("a much longer first text");
+    hc->StartScan();
+    hc->SetEditorText("short");
+    hc->StartScan();
+    EXPECT_EQ(test::ReadFile(TextFile()), "short\r\n");
+    size_t files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1u);
+    EXPECT_EQ(events.size(), 2u);
+}
+
+// The text store hands the event the current name itself, so the host may change it.
+TEST_F(TextStoreTest, HostAssigningTheEventArgumentChangesCurrentName) {
+    hc->ScanComplete = [](std::string& name) { name = "/elsewhere/renamed.txt"; };
+    hc->StartScan();
+    EXPECT_EQ(hc->CurrentName(), "/elsewhere/renamed.txt");
+}
+
+TEST_F(TextStoreTest, FailureShowsTheMessageAndKeepsTheOldName) {
+    hc->SetEditorText("kept");
+    hc->StartScan();
+    ASSERT_EQ(hc->CurrentName(), TextFile());
+    // The folder goes away under the control: the next store cannot write.
+    std::filesystem::remove_all(dir.path());
+    hc->ScanComplete = [this](std::string& name) { events.push_back("late " + name); };
+    hc->StartScan();
+    ASSERT_EQ(hc.host.messages.size(), 1u);
+    EXPECT_EQ(hc.host.messages[0].prompt, "The text could not be saved to a temporary file.");
+    EXPECT_EQ(hc.host.messages[0].title, "Pagewright Control");
+    EXPECT_EQ(hc.host.messages[0].icon, MsgBoxIcon::Exclamation);
+    EXPECT_EQ(events.size(), 1u);
+    EXPECT_EQ(hc->CurrentName(), TextFile());
+}
+
+TEST_F(TextStoreTest, ALinkPlantedAtTheTextFileIsNotFollowed) {
+    const std::string target = dir / "victim";
+    test::WriteFile(target, "precious");
+    ASSERT_EQ(::symlink(target.c_str(), TextFile().c_str()), 0);
+    hc->SetEditorText("new");
+    hc->StartScan();
+    EXPECT_EQ(test::ReadFile(target), "precious");
+    EXPECT_EQ(test::ReadFile(TextFile()), "new\r\n");
+}
+
+}  // namespace
+}  // namespace folioray
