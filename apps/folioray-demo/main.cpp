@@ -1,0 +1,107 @@
+// folioray-demo: the control in a Qt container form. --screenshot FILE renders the form
+// (also on the offscreen platform) into an image file and exits.
+#include <QApplication>
+#include <QClipboard>
+#include <QCommandLineParser>
+#include <QImage>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+
+#include "apps/folioray-demo/DemoWindow.h"
+#include "control/ScanControl.h"
+#include "platform/qt/DefaultPorts.h"
+#include "platform/qt/ScanControlWidget.h"
+
+namespace {
+
+// An unattended run cannot wait for a user: every modal window is noted and closed.
+void CloseModalsUnattended(QObject* owner) {
+    auto* timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, [] {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        if (!dialog) return;
+        const auto* box = qobject_cast<QMessageBox*>(dialog);
+        std::fprintf(stderr, "folioray-demo: closed [%s] %s\n", qPrintable(dialog->windowTitle()),
+                     box ? qPrintable(box->text()) : "");
+        dialog->reject();
+    });
+    timer->start(50);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("folioray-demo"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("A Qt container form hosting ScanControl."));
+    parser.addHelpOption();
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Render the form to FILE and exit; message boxes are closed unseen."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption filePath(QStringLiteral("file-path"),
+                                      QStringLiteral("Set the control's FilePath to DIR."),
+                                      QStringLiteral("DIR"));
+    const QCommandLineOption pasteImage(
+        QStringLiteral("paste-image"),
+        QStringLiteral("Put the picture FILE on the clipboard and paste it into the control."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption set(
+        QStringLiteral("set"),
+        QStringLiteral("Write a property first, as Name=Value (repeatable)."),
+        QStringLiteral("NAME=VALUE"));
+    const QCommandLineOption device(QStringLiteral("device"),
+                                    QStringLiteral("Scan from the SANE device NAME (e.g. test)."),
+                                    QStringLiteral("NAME"));
+    parser.addOption(set);
+    parser.addOption(device);
+    parser.addOption(screenshot);
+    parser.addOption(filePath);
+    parser.addOption(pasteImage);
+    parser.process(app);
+
+    folioray::DemoWindow window;
+    window.show();
+    if (parser.isSet(screenshot)) CloseModalsUnattended(&window);
+    if (parser.isSet(device) && window.control().defaultPorts()) {
+        window.control().defaultPorts()->SetScannerDevice(parser.value(device).toStdString());
+    }
+    for (const QString& assignment : parser.values(set)) {
+        const qsizetype eq = assignment.indexOf(QLatin1Char('='));
+        const QByteArray name = assignment.left(eq).toLatin1();
+        if (eq <= 0 || window.control().metaObject()->indexOfProperty(name.constData()) < 0) {
+            std::fprintf(stderr, "folioray-demo: no property in --set %s\n",
+                         qPrintable(assignment));
+            return 2;
+        }
+        window.control().setProperty(name.constData(),
+                                     folioray::ScriptValue(assignment.mid(eq + 1)));
+    }
+    if (parser.isSet(filePath)) window.control().setFilePath(parser.value(filePath));
+    if (parser.isSet(pasteImage)) {
+        const QImage picture(parser.value(pasteImage));
+        if (picture.isNull()) {
+            std::fprintf(stderr, "folioray-demo: cannot read the picture %s\n",
+                         qPrintable(parser.value(pasteImage)));
+            return 2;
+        }
+        QGuiApplication::clipboard()->setImage(picture);
+        window.control().control().MenuPasteImage_Click();
+    }
+    window.RefreshProperties();
+    if (!parser.isSet(screenshot)) return QApplication::exec();
+
+    // Let the first layout and paint happen before the picture is taken.
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    const QString file = parser.value(screenshot);
+    if (!window.grab().toImage().save(file)) {
+        std::fprintf(stderr, "folioray-demo: cannot write %s\n", qPrintable(file));
+        return 1;
+    }
+    return 0;
+}

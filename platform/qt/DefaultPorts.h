@@ -1,0 +1,48 @@
+#pragma once
+// The real platform adapters a Qt host uses by default: whichever of them this build
+// has (scanner, JPEG library, FTP, PDF object, registry, launcher). The Qt widget adds
+// its own host, clipboard and preview.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ports/Ports.h"
+
+class QWidget;
+
+namespace folioray {
+
+class SaneScanner;
+
+class DefaultPorts {
+  public:
+    // The scanner hands its pages over through `clipboard`; without one there is no scanner.
+    explicit DefaultPorts(Clipboard* clipboard = nullptr);
+    ~DefaultPorts();
+    DefaultPorts(const DefaultPorts&) = delete;
+    DefaultPorts& operator=(const DefaultPorts&) = delete;
+
+    const Ports& ports() const { return ports_; }
+    // Fills every null scanner, jpeg, internet, objects, registry and launcher port of
+    // `ports` with this set's adapter; host, clipboard and preview are left alone.
+    void FillMissing(Ports& ports) const;
+
+    // While the scanner waits for its device it runs `host`'s messages; choosing the
+    // source opens a list over `parent`.
+    void Attach(Host& host, QWidget* parent);
+    // The scanner device of later scans ("" for the first one found).
+    void SetScannerDevice(const std::string& name);
+
+  private:
+    template <class T>
+    T* Own(std::shared_ptr<T> adapter) {
+        owned_.push_back(adapter);
+        return adapter.get();
+    }
+
+    Ports ports_;
+    std::vector<std::shared_ptr<void>> owned_;  // port types need not be complete here
+    SaneScanner* sane_ = nullptr;               // the scanner, when this build has SANE
+};
+
+}  // namespace folioray

@@ -1,0 +1,153 @@
+#include "platform/qt/QtForms.h"
+
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "about/frmAbout.h"
+#include "platform/qt/QtImages.h"
+
+namespace folioray {
+
+namespace {
+
+QLabel* TextLabel(const std::string& text, const char* name, QWidget* parent) {
+    auto* label = new QLabel(QString::fromStdString(text), parent);
+    label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QFrame* Line(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setObjectName(QStringLiteral("Line1"));
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+}  // namespace
+
+DetForm::DetForm(QWidget* parent) : QDialog(parent), image1_(new QLabel(this)) {
+    setObjectName(QStringLiteral("DetForm"));
+    setWindowTitle(QStringLiteral("Full Size View"));
+    setWindowIcon(DetailWindowIcon());
+    setModal(true);
+    setSizeGripEnabled(false);
+    image1_->setObjectName(QStringLiteral("Image1"));
+    image1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    image1_->installEventFilter(this);
+    resize(312, 213);  // design inner size 4680 x 3195 twips
+}
+
+void DetForm::setPicture(const QImage& picture) {
+    pictureSize_ = picture.size();
+    image1_->setPixmap(QPixmap::fromImage(picture));
+}
+
+void DetForm::setInnerSize(const QSize& size) {
+    resize(size);
+}
+
+void DetForm::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // The picture box always fills the inner area.
+    image1_->setGeometry(rect());
+}
+
+bool DetForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == image1_ && event->type() == QEvent::MouseButtonDblClick &&
+        pictureSize_.isValid()) {
+        // Fit the window around the picture again after the user resized it.
+        resize(pictureSize_);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+AboutDialog::AboutDialog(frmAbout& about, QWidget* parent) : QDialog(parent), about_(about) {
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QString::fromStdString(about.Caption()));
+    setModal(true);
+
+    auto* picIcon = new QLabel(this);
+    picIcon->setObjectName(QStringLiteral("picIcon"));
+    picIcon->setPixmap(QPixmap::fromImage(DrawProductPicture()));
+    picIcon->setFixedSize(90, 62);
+
+    auto* title = TextLabel(about.lblTitle(), "lblTitle", this);
+    QFont bigger = title->font();
+    bigger.setBold(true);
+    bigger.setPointSizeF(bigger.pointSizeF() * 1.25);
+    title->setFont(bigger);
+
+    auto* cmdOK = new QPushButton(QString::fromStdString(about.cmdOKCaption()), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    auto* cmdSysInfo = new QPushButton(QString::fromStdString(about.cmdSysInfoCaption()), this);
+    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+
+    auto* text = new QVBoxLayout;
+    text->addWidget(title);
+    text->addWidget(TextLabel(about.lblVersion(), "lblVersion", this));
+    text->addSpacing(6);
+    text->addWidget(TextLabel(about.lblDescription(), "lblDescription", this));
+    text->addWidget(TextLabel(about.lblDescription1(), "lblDescription1", this));
+
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdSysInfo);
+    buttons->addStretch();
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(picIcon, 0, 0, Qt::AlignTop);
+    grid->addLayout(text, 0, 1, 1, 2);
+    grid->addWidget(Line(this), 1, 0, 1, 3);
+    grid->addWidget(TextLabel(about.lblDisclaimer(), "lblDisclaimer", this), 2, 0, 1, 2);
+    grid->addLayout(buttons, 2, 2);
+    grid->setColumnStretch(1, 1);
+    setFixedWidth(560);
+
+    connect(cmdOK, &QPushButton::clicked, this, [this] {
+        about_.cmdOK_Click();
+        accept();
+    });
+    connect(cmdSysInfo, &QPushButton::clicked, this, [this] {
+        try {
+            about_.cmdSysInfo_Click();
+        } catch (...) {
+            // The click ignores any failure of the launcher.
+        }
+    });
+}
+
+int ChooseFromList(QWidget* parent, const QString& title, const QString& label,
+                   const QStringList& items, int current) {
+    if (items.isEmpty()) return -1;
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("ChooseFromList"));
+    dialog.setWindowTitle(title);
+    auto* list = new QListWidget(&dialog);
+    list->addItems(items);
+    list->setCurrentRow(current >= 0 && current < items.size() ? current : 0);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(label, &dialog));
+    layout->addWidget(list);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    if (dialog.exec() != QDialog::Accepted) return -1;
+    return list->currentRow();
+}
+
+}  // namespace folioray

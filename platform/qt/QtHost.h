@@ -1,0 +1,63 @@
+#pragma once
+// The container as Qt shows it: message boxes, the wait cursor, the control's real
+// children, key messages to the host window's focused field, Timer1, the context menu
+// and the modal forms.
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+
+#include "platform/ports/Host.h"
+
+namespace folioray {
+
+class ScanControlWidget;
+
+// The screen's twips per pixel for `widget` (1440 / logical dots per inch), read afresh.
+float TwipsPerPixelX(const QWidget* widget);
+float TwipsPerPixelY(const QWidget* widget);
+
+// Windows key message numbers and virtual keys that PostMessage understands.
+namespace winmsg {
+inline constexpr uint32_t kKeyDown = 0x0100;
+inline constexpr uint32_t kKeyUp = 0x0101;
+inline constexpr uint32_t kChar = 0x0102;
+inline constexpr uint32_t kVkBack = 0x08;
+inline constexpr uint32_t kVkEnd = 0x23;
+}  // namespace winmsg
+
+class QtHost final : public Host {
+  public:
+    explicit QtHost(ScanControlWidget& widget);
+    ~QtHost() override;
+    QtHost(const QtHost&) = delete;
+    QtHost& operator=(const QtHost&) = delete;
+
+    void MsgBox(const std::string& prompt, const std::string& title, MsgBoxIcon icon) override;
+    void SetMousePointer(MousePointer pointer) override;
+    void Beep() override;
+    void DoEvents() override;
+    float TwipsPerPixelX() override;
+    float TwipsPerPixelY() override;
+    void ExtentChanged(float widthTwips, float heightTwips) override;
+    void ChildChanged(const std::string& childName) override;
+    void SetFocus(const std::string& childName) override;
+    void Refresh(const std::string& childName) override;
+    bool PostMessage(uint32_t msg, uint32_t wParam, uint32_t lParam) override;
+    void SetTimer(bool enabled, uint32_t intervalMs) override;
+    void PopupMenu(const std::string& menuName, float xTwips, float yTwips) override;
+    void ShowDetailView(const Picture& picture, float innerWidthTwips,
+                        float innerHeightTwips) override;
+    void ShowAbout(frmAbout& about) override;
+
+    // Where posted key messages go: this widget when set, otherwise the focus widget of
+    // the control's window at the moment of posting.
+    void setKeyTarget(QWidget* target) { keyTarget_ = target; }
+    QWidget* keyTarget() const;
+
+  private:
+    ScanControlWidget& widget_;
+    QPointer<QWidget> keyTarget_;
+    bool waitCursor_ = false;
+};
+
+}  // namespace folioray

@@ -1,0 +1,351 @@
+#include "platform/qt/ScanControlWidget.h"
+
+#include <QEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "control/ScanControl.h"
+#include "platform/qt/DefaultPorts.h"
+#include "platform/qt/PictureButton.h"
+#include "platform/qt/QtClipboard.h"
+#include "platform/qt/QtHost.h"
+#include "platform/qt/QtPreview.h"
+
+namespace folioray {
+
+namespace {
+
+constexpr Child kPushButtons[] = {Child::Command1, Child::Command2, Child::Command4,
+                                  Child::Command5, Child::Command6};
+constexpr Child kPictureButtons[] = {Child::Icon1, Child::Icon2, Child::Icon4, Child::Icon5,
+                                     Child::Icon6};
+
+// The editor keeps the Windows line breaks the text store writes; Qt edits with "\n".
+std::string ToModelText(const QString& text) {
+    QString crlf = text;
+    crlf.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    crlf.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return crlf.toStdString();
+}
+
+QString FromModelText(const std::string& text) {
+    QString lf = QString::fromStdString(text);
+    lf.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return lf;
+}
+
+int ToPixels(float twips, float twipsPerPixel) {
+    return static_cast<int>(std::lround(twips / twipsPerPixel));
+}
+
+int ClampToInt(float v) {
+    if (std::isnan(v)) return 0;
+    if (v <= -2147483648.0f) return std::numeric_limits<int>::min();
+    if (v >= 2147483647.0f) return std::numeric_limits<int>::max();
+    return static_cast<int>(std::lround(v));
+}
+
+}  // namespace
+
+ScanControlWidget::ScanControlWidget(QWidget* parent)
+    : QWidget(parent), clipboard_(std::make_unique<QtClipboard>()) {
+    // The scanner hands its pages over through the same clipboard the control reads.
+    defaults_ = std::make_unique<DefaultPorts>(clipboard_.get());
+    Build(defaults_->ports());
+    defaults_->Attach(*host_, this);
+}
+
+ScanControlWidget::ScanControlWidget(const Ports& ports, QWidget* parent) : QWidget(parent) {
+    Build(ports);
+}
+
+ScanControlWidget::~ScanControlWidget() {
+    timer1_.stop();
+    // The core goes first: its ports (host, preview, clipboard) must outlive it.
+    control_.reset();
+}
+
+void ScanControlWidget::Build(const Ports& given) {
+    setObjectName(QStringLiteral("ScanControl"));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
+
+    host_ = std::make_unique<QtHost>(*this);
+    if (!clipboard_) clipboard_ = std::make_unique<QtClipboard>();
+    preview_ = new QtPreview(this);
+    preview_->setObjectName(QStringLiteral("Image1"));
+
+    ports_ = given;
+    if (!ports_.host) ports_.host = host_.get();
+    if (!ports_.clipboard) ports_.clipboard = clipboard_.get();
+    if (!ports_.preview) ports_.preview = preview_;
+    control_ = std::make_unique<ScanControl>(ports_);
+    preview_->setControl(control_.get());
+    widgets_[Child::Image1] = preview_;
+
+    ScanControl* core = control_.get();
+    const ChildControls& kids = core->Children();
+    for (Child c : kPushButtons) {
+        auto* button = new QPushButton(this);
+        button->setObjectName(QString::fromStdString(kids[c].name));
+        button->setAutoDefault(false);
+        widgets_[c] = button;
+    }
+    for (Child c : kPictureButtons) {
+        auto* button = new PictureButton(this);
+        button->setObjectName(QString::fromStdString(kids[c].name));
+        widgets_[c] = button;
+    }
+    auto click = [this](Child c, void (ScanControl::*handler)()) {
+        connect(static_cast<QAbstractButton*>(widgets_[c]), &QAbstractButton::clicked, this,
+                [this, handler] { (control_.get()->*handler)(); });
+    };
+    click(Child::Command1, &ScanControl::Command1_Click);
+    click(Child::Command2, &ScanControl::Command2_Click);
+    click(Child::Command4, &ScanControl::Command4_Click);
+    click(Child::Command5, &ScanControl::Command5_Click);
+    click(Child::Command6, &ScanControl::Command6_Click);
+    click(Child::Icon1, &ScanControl::Icon1_Click);
+    click(Child::Icon2, &ScanControl::Icon2_Click);
+    click(Child::Icon4, &ScanControl::Icon4_Click);
+    click(Child::Icon5, &ScanControl::Icon5_Click);
+    click(Child::Icon6, &ScanControl::Icon6_Click);
+
+    auto* text1 = new QLineEdit(this);
+    text1->setObjectName(QStringLiteral("Text1"));
+    text1->setReadOnly(true);
+    text1->setAlignment(Qt::AlignCenter);
+    QPalette tip = text1->palette();
+    tip.setColor(QPalette::Base, tip.color(QPalette::ToolTipBase));
+    tip.setColor(QPalette::Text, tip.color(QPalette::ToolTipText));
+    text1->setPalette(tip);
+    text1->installEventFilter(this);
+    widgets_[Child::Text1] = text1;
+
+    auto* text2 = new QPlainTextEdit(this);
+    text2->setObjectName(QStringLiteral("Text2"));
+    connect(text2, &QPlainTextEdit::textChanged, this, [this, text2] {
+        if (mirroringText2_) return;
+        const std::string text = ToModelText(text2->toPlainText());
+        if (control_->Children()[Child::Text2].caption != text) control_->SetEditorText(text);
+    });
+    widgets_[Child::Text2] = text2;
+
+    auto* pb = new QProgressBar(this);
+    pb->setObjectName(QStringLiteral("PB"));
+    pb->setTextVisible(false);
+    widgets_[Child::PB] = pb;
+
+    timer1_.setObjectName(QStringLiteral("Timer1"));
+    connect(&timer1_, &QTimer::timeout, this, [this] { control_->Timer1_Timer(); });
+
+    // Qt passes the name by value, so that scripts and queued connections can take it.
+    control_->ScanComplete = [this](std::string& FileName) {
+        emit ScanComplete(QString::fromStdString(FileName));
+    };
+
+    MirrorAll();
+}
+
+QWidget* ScanControlWidget::childWidget(const QString& name) const {
+    const ChildControl* record = control_->Children().Find(name.toStdString());
+    if (!record) return nullptr;
+    for (const auto& [id, widget] : widgets_) {
+        if (&control_->Children()[id] == record) return widget;
+    }
+    return nullptr;
+}
+
+void ScanControlWidget::setKeyTarget(QWidget* target) {
+    host_->setKeyTarget(target);
+}
+
+void ScanControlWidget::MirrorAll() {
+    const ChildControls& kids = control_->Children();
+    for (int i = 0; i < static_cast<int>(Child::Count); ++i) {
+        MirrorChild(kids[static_cast<Child>(i)].name);
+    }
+}
+
+void ScanControlWidget::MirrorChild(const std::string& name) {
+    const ChildControls& kids = control_->Children();
+    const ChildControl* record = kids.Find(name);
+    QWidget* w = nullptr;
+    Child id = Child::Count;
+    for (const auto& [child, widget] : widgets_) {
+        if (&kids[child] == record) {
+            id = child;
+            w = widget;
+            break;
+        }
+    }
+    if (record && w) {
+        const ChildControl& c = *record;
+        const float tpx = TwipsPerPixelX(this);
+        const float tpy = TwipsPerPixelY(this);
+        const QRect r(ToPixels(c.left, tpx), ToPixels(c.top, tpy),
+                      std::max(0, ToPixels(c.width, tpx)), std::max(0, ToPixels(c.height, tpy)));
+        if (w->geometry() != r) w->setGeometry(r);
+        if (w->isHidden() == c.visible) w->setHidden(!c.visible);
+        if (w->isEnabled() != c.enabled && id != Child::Image1) w->setEnabled(c.enabled);
+        const QString tip = QString::fromStdString(c.toolTipText);
+        if (w->toolTip() != tip) w->setToolTip(tip);
+
+        if (auto* push = qobject_cast<QPushButton*>(w)) {
+            push->setText(QString::fromStdString(c.caption));
+        } else if (auto* picture = qobject_cast<PictureButton*>(w)) {
+            picture->setPictureName(QString::fromStdString(c.picture));
+        } else if (auto* line = qobject_cast<QLineEdit*>(w)) {
+            const QString text = QString::fromStdString(c.caption);
+            if (line->text() != text) line->setText(text);
+        } else if (auto* editor = qobject_cast<QPlainTextEdit*>(w)) {
+            const QString text = FromModelText(c.caption);
+            if (editor->toPlainText() != text) {
+                mirroringText2_ = true;
+                editor->setPlainText(text);
+                mirroringText2_ = false;
+            }
+        } else if (auto* bar = qobject_cast<QProgressBar*>(w)) {
+            const int lo = ClampToInt(c.min);
+            const int hi = std::max(lo, ClampToInt(c.max));
+            bar->setRange(lo, hi);
+            // A value outside the range shows the nearest end rather than being dropped.
+            bar->setValue(std::clamp(ClampToInt(c.value), lo, hi));
+        }
+    }
+    ApplyZOrder();
+}
+
+void ScanControlWidget::ApplyZOrder() {
+    const std::vector<Child>& order = control_->Children().ZOrder();
+    if (order == appliedZOrder_) return;
+    for (Child c : order) {
+        auto it = widgets_.find(c);
+        if (it != widgets_.end()) it->second->raise();
+    }
+    appliedZOrder_ = order;
+}
+
+QSize ScanControlWidget::ModelExtentPixels() const {
+    return {ToPixels(control_->Width(), TwipsPerPixelX(this)),
+            ToPixels(control_->Height(), TwipsPerPixelY(this))};
+}
+
+void ScanControlWidget::ApplyExtent(float widthTwips, float heightTwips) {
+    const QSize size(ToPixels(widthTwips, TwipsPerPixelX(this)),
+                     ToPixels(heightTwips, TwipsPerPixelY(this)));
+    // The core has its extent already and lays out by itself; the resize that follows
+    // must not hand it back.
+    applyingExtent_ = true;
+    resize(size);
+    applyingExtent_ = false;
+    updateGeometry();
+}
+
+void ScanControlWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (applyingExtent_) return;
+    if (control_->Width() > 0 && size() == ModelExtentPixels()) return;  // our own extent
+    control_->Resize(static_cast<float>(width()) * TwipsPerPixelX(this),
+                     static_cast<float>(height()) * TwipsPerPixelY(this));
+}
+
+QSize ScanControlWidget::sizeHint() const {
+    if (control_->Width() > 0 && control_->Height() > 0) return ModelExtentPixels();
+    return {400, 200};
+}
+
+bool ScanControlWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && watched == widgets_.at(Child::Text1)) {
+        control_->Text1_GotFocus();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- Properties and methods.
+
+int ScanControlWidget::FullScreen() const {
+    return control_->FullScreen();
+}
+void ScanControlWidget::setFullScreen(int v) {
+    control_->FullScreen(v);
+}
+int ScanControlWidget::ButtonStyle() const {
+    return control_->ButtonStyle();
+}
+void ScanControlWidget::setButtonStyle(int v) {
+    control_->ButtonStyle(v);
+}
+QString ScanControlWidget::CurrentName() const {
+    return QString::fromStdString(control_->CurrentName());
+}
+QVariant ScanControlWidget::ShowModeButton() const {
+    return FromVariant(control_->ShowModeButton());
+}
+void ScanControlWidget::setShowModeButton(const QVariant& v) {
+    control_->ShowModeButton(ToVariant(v));
+}
+QVariant ScanControlWidget::SaveAsPDF() const {
+    return FromVariant(control_->SaveAsPDF());
+}
+void ScanControlWidget::setSaveAsPDF(const QVariant& v) {
+    control_->SaveAsPDF(ToVariant(v));
+}
+int ScanControlWidget::ControlMode() const {
+    return control_->ControlMode();
+}
+void ScanControlWidget::setControlMode(int v) {
+    control_->ControlMode(v);
+}
+int ScanControlWidget::ImageWidth() const {
+    return control_->ImageWidth();
+}
+int ScanControlWidget::ImageHeight() const {
+    return control_->ImageHeight();
+}
+int ScanControlWidget::ImageSize() const {
+    return control_->ImageSize();
+}
+int ScanControlWidget::Quality() const {
+    return control_->Quality();
+}
+void ScanControlWidget::setQuality(int v) {
+    control_->Quality(v);
+}
+QString ScanControlWidget::FilePath() const {
+    return QString::fromStdString(control_->FilePath());
+}
+void ScanControlWidget::setFilePath(const QString& v) {
+    control_->FilePath(v.toStdString());
+}
+
+void ScanControlWidget::StartScan() {
+    control_->StartScan();
+}
+void ScanControlWidget::SetSize(int xWidth, int yHeight) {
+    control_->SetSize(xWidth, yHeight);
+}
+void ScanControlWidget::PasteName() {
+    control_->PasteName();
+}
+
+QString ScanControlWidget::UploadFile(const QVariant& vServer, const QVariant& vUserName,
+                                      const QVariant& vPassword, const QVariant& vFTPMode,
+                                      const QVariant& vRemoteFileName,
+                                      const QVariant& vRemoteDirectory) {
+    const Variant missing = Variant::Missing();
+    return QString::fromStdString(
+        control_->UploadFile(ToVariant(vServer), ToVariant(vUserName), ToVariant(vPassword),
+                             ToVariant(vFTPMode, missing), ToVariant(vRemoteFileName, missing),
+                             ToVariant(vRemoteDirectory, missing)));
+}
+
+}  // namespace folioray

@@ -1,0 +1,126 @@
+#pragma once
+// ScanControl as a Qt widget: owns the portable core, mirrors its child records onto
+// real widgets and delivers their events. Properties, methods and the ScanComplete
+// event are also reachable through the meta-object system, so a host can script it.
+#include <QPointer>
+#include <QTimer>
+#include <QVariant>
+#include <QWidget>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/ChildControls.h"
+#include "platform/ports/Ports.h"
+#include "runtime/Variant.h"
+
+namespace folioray {
+
+class ScanControl;
+class QtHost;
+class QtClipboard;
+class QtPreview;
+class DefaultPorts;
+
+// Script values to the core's Variant and back. An invalid QVariant is `invalid`
+// (Empty for a property value, Missing for an omitted argument).
+Variant ToVariant(const QVariant& value, Variant invalid = Variant());
+QVariant FromVariant(const Variant& value);
+
+class ScanControlWidget : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(int FullScreen READ FullScreen WRITE setFullScreen)
+    Q_PROPERTY(int ButtonStyle READ ButtonStyle WRITE setButtonStyle)
+    Q_PROPERTY(QString CurrentName READ CurrentName)
+    Q_PROPERTY(QVariant ShowModeButton READ ShowModeButton WRITE setShowModeButton)
+    Q_PROPERTY(QVariant SaveAsPDF READ SaveAsPDF WRITE setSaveAsPDF)
+    Q_PROPERTY(int ControlMode READ ControlMode WRITE setControlMode)
+    Q_PROPERTY(int ImageWidth READ ImageWidth)
+    Q_PROPERTY(int ImageHeight READ ImageHeight)
+    Q_PROPERTY(int ImageSize READ ImageSize)
+    Q_PROPERTY(int Quality READ Quality WRITE setQuality)
+    Q_PROPERTY(QString FilePath READ FilePath WRITE setFilePath)
+
+  public:
+    // With the real platform adapters this build has (DefaultPorts).
+    explicit ScanControlWidget(QWidget* parent = nullptr);
+    // With the ports the host gives; a null host, clipboard or preview becomes the Qt
+    // one, the other ports are used as given (null: the platform lacks the service).
+    explicit ScanControlWidget(const Ports& ports, QWidget* parent = nullptr);
+    ~ScanControlWidget() override;
+
+    int FullScreen() const;
+    void setFullScreen(int lngFullScrn);
+    int ButtonStyle() const;
+    void setButtonStyle(int lngBtnStyle);
+    QString CurrentName() const;
+    QVariant ShowModeButton() const;
+    void setShowModeButton(const QVariant& blShow);
+    QVariant SaveAsPDF() const;
+    void setSaveAsPDF(const QVariant& blPDF);
+    int ControlMode() const;
+    void setControlMode(int lngMode);
+    int ImageWidth() const;
+    int ImageHeight() const;
+    int ImageSize() const;
+    int Quality() const;
+    void setQuality(int vData);
+    QString FilePath() const;
+    void setFilePath(const QString& vData);
+
+    Q_INVOKABLE void StartScan();
+    Q_INVOKABLE void SetSize(int xWidth, int yHeight);
+    Q_INVOKABLE QString UploadFile(const QVariant& vServer, const QVariant& vUserName,
+                                   const QVariant& vPassword, const QVariant& vFTPMode = QVariant(),
+                                   const QVariant& vRemoteFileName = QVariant(),
+                                   const QVariant& vRemoteDirectory = QVariant());
+    Q_INVOKABLE void PasteName();
+
+    ScanControl& control() { return *control_; }
+    const ScanControl& control() const { return *control_; }
+    QtHost& host() { return *host_; }
+    QtPreview& preview() { return *preview_; }
+    const Ports& ports() const { return ports_; }
+    // The default adapters (the first constructor only, else null).
+    DefaultPorts* defaultPorts() { return defaults_.get(); }
+    // The real widget of a child ("Command1", "Icon2", "Image1", "Text2", "PB"...).
+    QWidget* childWidget(const QString& name) const;
+    // Where PasteName types: null means the focused widget of this control's window.
+    void setKeyTarget(QWidget* target);
+
+    QSize sizeHint() const override;
+
+  signals:
+    // The control's event, with the stored file's full path.
+    void ScanComplete(const QString& FileName);
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    friend class QtHost;
+
+    void Build(const Ports& ports);
+    void MirrorChild(const std::string& name);
+    void MirrorAll();
+    void ApplyZOrder();
+    void ApplyExtent(float widthTwips, float heightTwips);
+    QSize ModelExtentPixels() const;
+
+    // Declared so that the core goes first, then the adapters, then what they use.
+    std::unique_ptr<QtClipboard> clipboard_;
+    std::unique_ptr<QtHost> host_;
+    std::unique_ptr<DefaultPorts> defaults_;
+    QtPreview* preview_ = nullptr;
+    Ports ports_;
+    std::unique_ptr<ScanControl> control_;
+    std::map<Child, QWidget*> widgets_;
+    std::vector<Child> appliedZOrder_;
+    QTimer timer1_;
+    bool applyingExtent_ = false;
+    bool mirroringText2_ = false;
+};
+
+}  // namespace folioray

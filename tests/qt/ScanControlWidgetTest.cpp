@@ -1,0 +1,320 @@
+// The widget: layout on real children, modes, the scripting surface.
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMetaMethod>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QVBoxLayout>
+
+#include "control/ScanControl.h"
+#include "platform/qt/PictureButton.h"
+#include "platform/qt/QtHost.h"
+#include "platform/qt/QtPreview.h"
+#include "platform/qt/ScanControlWidget.h"
+#include "tests/qt/QtTestSupport.h"
+#include "tests/support/TempDir.h"
+
+namespace folioray {
+namespace {
+
+using test::ModalWatcher;
+using test::Pump;
+using test::SeenWindow;
+
+class ScanControlWidgetTest : public ::testing::Test {
+  protected:
+    ScanControlWidgetTest() : w(Ports{}) {}
+
+    void ShowAt(int widthPx, int heightPx) {
+        w.resize(widthPx, heightPx);
+        w.show();
+        Pump();
+    }
+    QWidget* Kid(const char* name) { return w.childWidget(QLatin1String(name)); }
+    PictureButton* Icon(const char* name) { return qobject_cast<PictureButton*>(Kid(name)); }
+    QPushButton* Command(const char* name) { return qobject_cast<QPushButton*>(Kid(name)); }
+    bool Shown(const char* name) { return Kid(name)->isVisibleTo(&w); }
+    // Later in the parent's child list is nearer the front.
+    int Stack(const char* name) { return w.children().indexOf(Kid(name)); }
+    bool Is15TwipsPerPixel() { return TwipsPerPixelX(&w) == 15.0f && TwipsPerPixelY(&w) == 15.0f; }
+
+    ScanControlWidget w;
+};
+
+TEST_F(ScanControlWidgetTest, ChildrenSitWhereTheLayoutPutsThem) {
+    if (!Is15TwipsPerPixel()) GTEST_SKIP() << "screen is not at 96 dpi";
+    ShowAt(400, 200);  // 6000 x 3000 twips
+    EXPECT_FLOAT_EQ(w.control().Width(), 6000);
+    EXPECT_FLOAT_EQ(w.control().Height(), 3000);
+
+    const struct {
+        const char* name;
+        QRect rect;
+    } expected[] = {
+        {"Command1", {342, 0, 57, 17}},  {"Command4", {342, 24, 57, 17}},
+        {"Command2", {342, 48, 57, 17}}, {"Command5", {342, 72, 57, 17}},
+        {"Command6", {342, 96, 57, 17}}, {"Icon4", {342, 0, 23, 22}},
+        {"Icon1", {371, 0, 23, 22}},     {"Icon2", {342, 24, 23, 22}},
+        {"Icon5", {371, 24, 23, 22}},    {"Icon6", {371, 48, 23, 22}},
+        {"Image1", {0, 0, 332, 198}},    {"Text2", {0, 0, 332, 198}},
+        {"PB", {0, 190, 332, 9}},        {"Text1", {122, 90, 89, 19}},
+    };
+    for (const auto& e : expected) {
+        ASSERT_NE(Kid(e.name), nullptr) << e.name;
+        EXPECT_EQ(Kid(e.name)->geometry(), e.rect) << e.name;
+    }
+    for (const char* icon : {"Icon1", "Icon2", "Icon4", "Icon5", "Icon6", "Image1"}) {
+        EXPECT_TRUE(Shown(icon)) << icon;
+    }
+    for (const char* hidden :
+         {"Command1", "Command2", "Command4", "Command5", "Command6", "Text1", "Text2", "PB"}) {
+        EXPECT_FALSE(Shown(hidden)) << hidden;
+    }
+    EXPECT_GT(Stack("Text1"), Stack("PB"));
+    EXPECT_GT(Stack("PB"), Stack("Text2"));
+    EXPECT_GT(Stack("Text2"), Stack("Image1"));
+}
+
+TEST_F(ScanControlWidgetTest, TooSmallAHostSizeIsRaisedToTheStylesMinimum) {
+    if (!Is15TwipsPerPixel()) GTEST_SKIP() << "screen is not at 96 dpi";
+    const struct {
+        int style;
+        QSize pixels;
+        float twipsW, twipsH;
+    } cases[] = {{0, {121, 73}, 1820, 1095}, {1, {171, 121}, 2565, 1820}};
+    for (const auto& c : cases) {
+        ScanControlWidget control{Ports{}};
+        control.setButtonStyle(c.style);
+        control.resize(67, 33);  // 1000 x 500 twips
+        control.show();
+        Pump();
+        EXPECT_EQ(control.size(), c.pixels) << "style " << c.style;
+        // The control keeps its own exact extent, not the pixels rounded back.
+        EXPECT_FLOAT_EQ(control.control().Width(), c.twipsW);
+        EXPECT_FLOAT_EQ(control.control().Height(), c.twipsH);
+        EXPECT_EQ(control.sizeHint(), c.pixels);
+    }
+}
+
+TEST_F(ScanControlWidgetTest, SetSizeThroughTheMetaObjectResizesTheWidget) {
+    if (!Is15TwipsPerPixel()) GTEST_SKIP() << "screen is not at 96 dpi";
+    ShowAt(400, 200);
+    ASSERT_TRUE(QMetaObject::invokeMethod(&w, "SetSize", Q_ARG(int, 200), Q_ARG(int, 100)));
+    Pump();
+    EXPECT_EQ(w.size(), QSize(200, 100));
+    EXPECT_EQ(Kid("Image1")->geometry(), QRect(0, 0, 132, 98));
+
+    ASSERT_TRUE(w.setProperty("ButtonStyle", 1));
+    ASSERT_TRUE(QMetaObject::invokeMethod(&w, "SetSize", Q_ARG(int, 200), Q_ARG(int, 100)));
+    Pump();
+    EXPECT_EQ(w.size(), QSize(200, 121));  // 3000 x 1820 twips
+    EXPECT_FLOAT_EQ(w.control().Height(), 1820);
+
+    ASSERT_TRUE(QMetaObject::invokeMethod(&w, "SetSize", Q_ARG(int, 0), Q_ARG(int, 0)));
+    Pump();
+    EXPECT_EQ(w.size(), QSize(171, 121));
+}
+
+TEST_F(ScanControlWidgetTest, AHostLayoutFollowsTheSizeTheControlGivesItself) {
+    QWidget form;
+    auto* layout = new QVBoxLayout(&form);
+    auto* control = new ScanControlWidget(Ports{}, &form);
+    auto* field = new QLineEdit(&form);
+    layout->addWidget(control, 0, Qt::AlignLeft | Qt::AlignTop);
+    layout->addWidget(field);
+    form.resize(700, 500);
+    form.show();
+    Pump();
+    const float tpx = TwipsPerPixelX(control);
+    EXPECT_EQ(control->size(), QSize(400, 200));
+    EXPECT_NEAR(control->control().Width(), 400 * tpx, 0.01);
+
+    control->SetSize(300, 150);
+    Pump();
+    EXPECT_EQ(control->size(), QSize(300, 150));
+    control->SetSize(10, 10);  // below the minimum: the minimum, and no resize loop
+    Pump();
+    EXPECT_EQ(control->size().width(), qRound(1820 / tpx));
+}
+
+TEST_F(ScanControlWidgetTest, FullScreenPutsThePreviewInFrontOfEverything) {
+    ShowAt(400, 200);
+    ASSERT_TRUE(w.setProperty("FullScreen", 5));
+    EXPECT_EQ(w.property("FullScreen").toInt(), 1);
+    Pump();
+    EXPECT_EQ(Kid("Image1")->geometry(), w.rect());
+    for (const char* other : {"Text1", "Text2", "PB", "Icon1", "Command1"}) {
+        EXPECT_GT(Stack("Image1"), Stack(other)) << other;
+    }
+    EXPECT_NE(Kid("Text2")->geometry(), w.rect());  // the editor stays in its own place
+
+    w.setFullScreen(0);
+    Pump();
+    EXPECT_LT(Kid("Image1")->width(), w.width());
+    EXPECT_GT(Stack("Text1"), Stack("Image1"));
+    EXPECT_GT(Stack("Text2"), Stack("Image1"));
+}
+
+TEST_F(ScanControlWidgetTest, ModeSwitchesShowOnTheRealChildren) {
+    ShowAt(400, 200);
+    ASSERT_TRUE(w.setProperty("ControlMode", 1));
+    Pump();
+    EXPECT_TRUE(Shown("Text2"));
+    EXPECT_EQ(Command("Command1")->text(), QStringLiteral("&Done"));
+    EXPECT_EQ(Command("Command1")->toolTip(), QStringLiteral("Dump text to file"));
+    EXPECT_EQ(Icon("Icon1")->pictureName(), QStringLiteral("done"));
+    EXPECT_EQ(Icon("Icon1")->toolTip(), QStringLiteral("Dump text to file"));
+    EXPECT_EQ(Icon("Icon6")->toolTip(), QStringLiteral("Switch to Scan Mode"));
+    EXPECT_FALSE(Shown("Icon4"));
+    EXPECT_FALSE(Shown("Icon2"));
+
+    Icon("Icon6")->click();  // the mode button toggles back
+    Pump();
+    EXPECT_EQ(w.property("ControlMode").toInt(), 0);
+    EXPECT_FALSE(Shown("Text2"));
+    EXPECT_EQ(Icon("Icon1")->pictureName(), QStringLiteral("scan"));
+    EXPECT_EQ(Command("Command1")->text(), QStringLiteral("&Scan"));
+    EXPECT_EQ(Icon("Icon6")->toolTip(), QStringLiteral("Switch to TextBox Mode"));
+    EXPECT_TRUE(Shown("Icon4"));
+    EXPECT_TRUE(Shown("Icon2"));
+
+    // Push buttons, in text mode, through a click on the push button itself.
+    w.setButtonStyle(1);
+    Command("Command6")->click();
+    Pump();
+    EXPECT_EQ(w.ControlMode(), 1);
+    for (const char* shown : {"Command1", "Command5", "Command6", "Text2"}) {
+        EXPECT_TRUE(Shown(shown)) << shown;
+    }
+    for (const char* hidden :
+         {"Icon1", "Icon2", "Icon4", "Icon5", "Icon6", "Command4", "Command2"}) {
+        EXPECT_FALSE(Shown(hidden)) << hidden;
+    }
+    w.setButtonStyle(1);  // a style write shows source and info even in text mode
+    EXPECT_TRUE(Shown("Command4"));
+    EXPECT_TRUE(Shown("Command2"));
+    EXPECT_FALSE(Command("Command2")->isEnabled());  // nothing stored yet
+}
+
+TEST_F(ScanControlWidgetTest, ScriptValuesReachTheSwitchesAndReadBackAsBooleans) {
+    ShowAt(400, 200);
+    const struct {
+        QVariant value;
+        bool modeButtonShown;
+    } steps[] = {
+        {QVariant(QStringLiteral("false")), false},
+        {QVariant(QStringLiteral(" TRUE ")), true},
+        {QVariant(0), false},
+        {QVariant(QStringLiteral("yes")), false},
+        {QVariant(7), true},
+        {QVariant(false), false},
+        {QVariant(true), true},
+    };
+    for (const auto& s : steps) {
+        ASSERT_TRUE(w.setProperty("ShowModeButton", s.value));
+        const QVariant read = w.property("ShowModeButton");
+        EXPECT_EQ(read.typeId(), QMetaType::Bool) << s.value.toString().toStdString();
+        EXPECT_EQ(read.toBool(), s.modeButtonShown) << s.value.toString().toStdString();
+        EXPECT_EQ(Shown("Icon6"), s.modeButtonShown) << s.value.toString().toStdString();
+    }
+    ASSERT_TRUE(w.setProperty("SaveAsPDF", QStringLiteral("1")));
+    EXPECT_EQ(w.property("SaveAsPDF").typeId(), QMetaType::Bool);
+    EXPECT_TRUE(w.property("SaveAsPDF").toBool());
+    w.setProperty("SaveAsPDF", QStringLiteral("maybe"));
+    EXPECT_TRUE(w.property("SaveAsPDF").toBool());
+    w.setProperty("SaveAsPDF", QVariant());  // an empty value reads as false
+    EXPECT_FALSE(w.property("SaveAsPDF").toBool());
+}
+
+TEST_F(ScanControlWidgetTest, EditorTextKeepsWindowsLineBreaksInTheModel) {
+    auto* editor = qobject_cast<QPlainTextEdit*>(Kid("Text2"));
+    ASSERT_NE(editor, nullptr);
+    editor->setPlainText(QStringLiteral("first\nsecond"));
+    EXPECT_EQ(w.control().Children()[Child::Text2].caption, "first\r\nsecond");
+    w.control().SetEditorText("from\r\nscript");
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("from\nscript"));
+    EXPECT_EQ(w.control().Children()[Child::Text2].caption, "from\r\nscript");
+}
+
+TEST_F(ScanControlWidgetTest, TextStoreRaisesScanCompleteWithTheStoredPath) {
+    test::TempDir dir;
+    w.setProperty("FilePath", QString::fromStdString(dir.path()));
+    ASSERT_EQ(w.property("FilePath").toString().toStdString(), dir.path() + "/");
+    w.setControlMode(1);
+    qobject_cast<QPlainTextEdit*>(Kid("Text2"))->setPlainText(QStringLiteral("hello"));
+
+    QSignalSpy spy(&w, &ScanControlWidget::ScanComplete);
+    std::vector<SeenWindow> windows;
+    {
+        ModalWatcher watcher(test::RecordAndClose(windows));
+        ASSERT_TRUE(QMetaObject::invokeMethod(&w, "StartScan"));
+    }
+    EXPECT_TRUE(windows.empty());
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy[0][0].toString().toStdString(), dir / "scanx.txt");
+    EXPECT_EQ(test::ReadFile(dir / "scanx.txt"), "hello\r\n");
+    EXPECT_EQ(w.property("CurrentName").toString().toStdString(), dir / "scanx.txt");
+}
+
+TEST_F(ScanControlWidgetTest, StatusBoxHandsTheFocusToThePreview) {
+    ShowAt(400, 200);
+    QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
+    QApplication::sendEvent(Kid("Text1"), &in);
+    EXPECT_EQ(w.window()->focusWidget(), Kid("Image1"));
+}
+
+TEST(ScanControlWidgetSurface, PropertiesMethodsAndEventAreScriptable) {
+    ScanControlWidget w{Ports{}};
+    const QMetaObject* meta = w.metaObject();
+    const struct {
+        const char* name;
+        int type;
+        bool writable;
+    } props[] = {
+        {"FullScreen", QMetaType::Int, true},       {"ButtonStyle", QMetaType::Int, true},
+        {"CurrentName", QMetaType::QString, false}, {"ShowModeButton", QMetaType::QVariant, true},
+        {"SaveAsPDF", QMetaType::QVariant, true},   {"ControlMode", QMetaType::Int, true},
+        {"ImageWidth", QMetaType::Int, false},      {"ImageHeight", QMetaType::Int, false},
+        {"ImageSize", QMetaType::Int, false},       {"Quality", QMetaType::Int, true},
+        {"FilePath", QMetaType::QString, true},
+    };
+    for (const auto& p : props) {
+        const int i = meta->indexOfProperty(p.name);
+        ASSERT_GE(i, 0) << p.name;
+        EXPECT_EQ(meta->property(i).typeId(), p.type) << p.name;
+        EXPECT_EQ(meta->property(i).isWritable(), p.writable) << p.name;
+    }
+    EXPECT_EQ(w.property("Quality").toInt(), 60);
+    w.setProperty("Quality", 101);
+    EXPECT_EQ(w.property("Quality").toInt(), 60);
+    w.setProperty("Quality", 0);
+    EXPECT_EQ(w.property("Quality").toInt(), 0);
+
+    for (const char* method :
+         {"StartScan()", "SetSize(int,int)", "PasteName()",
+          "UploadFile(QVariant,QVariant,QVariant)",
+          "UploadFile(QVariant,QVariant,QVariant,QVariant,QVariant,QVariant)"}) {
+        EXPECT_GE(meta->indexOfMethod(method), 0) << method;
+    }
+    const int signal = meta->indexOfSignal("ScanComplete(QString)");
+    ASSERT_GE(signal, 0);
+    EXPECT_EQ(meta->method(signal).parameterNames().value(0), QByteArray("FileName"));
+
+    // Three arguments are enough; without a server the call fails with a text, not a box.
+    std::vector<SeenWindow> windows;
+    QString result;
+    {
+        ModalWatcher watcher(test::RecordAndClose(windows));
+        ASSERT_TRUE(QMetaObject::invokeMethod(&w, "UploadFile", Q_RETURN_ARG(QString, result),
+                                              Q_ARG(QVariant, QString()), Q_ARG(QVariant, "u"),
+                                              Q_ARG(QVariant, "p")));
+    }
+    EXPECT_TRUE(windows.empty());
+    EXPECT_FALSE(result.isEmpty());
+}
+
+}  // namespace
+}  // namespace folioray
