@@ -1,17 +1,314 @@
 // UploadFile and its progress display.
+#include <charconv>
+#include <cmath>
+#include <exception>
+#include <filesystem>
+#include <new>
+
 #include "control/ScanControl.h"
+#include "platform/ports/Host.h"
+#include "platform/ports/Preview.h"
+#include "runtime/Format.h"
+#include "runtime/Text.h"
+#include "runtime/VbError.h"
 #include "upload/cFTP.h"
 
 namespace folioray {
 
-std::string ScanControl::UploadFile(const Variant&, const Variant&, const Variant&, const Variant&,
-                                    const Variant&, const Variant&) {
-    if (mCurrentName.empty()) {
-        return "No data has been acquired. As a result, there is nothing to upload.";
+namespace {
+
+constexpr const char* kLineBreakDescription = "line breaks and NUL characters are not allowed";
+
+// The text form of an argument, trimmed. A line break or NUL counts as a failed
+// conversion: such text would end an FTP command early and let the rest run as another.
+bool TextForm(const Variant& v, std::string& out, std::string& description) {
+    try {
+        out = Trim(v.IsMissing() ? std::string() : v.ToText());
+    } catch (const VbError& e) {
+        description = e.Description();
+        return false;
     }
-    return "Could not create FTP Object (not available in this build)";
+    if (HasLineBreakOrNul(out)) {
+        description = kLineBreakDescription;
+        return false;
+    }
+    return true;
 }
 
-void ScanControl::mFTP_FileTransferProgress(int32_t&, int32_t&) {}
+// An ordinary file: not a folder, not hidden.
+bool FindsOrdinaryFile(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    std::string name = std::filesystem::path(path).filename().string();
+    return !name.empty() && name[0] != '.';
+}
+
+// The progress texts. Events come four times per kilobyte and formatting is their costly
+// part, so a text is formatted again only when its rounded number changes; the results
+// are those of formatting every time.
+class ProgressTexts {
+  public:
+    static ProgressTexts& Get() {
+        thread_local ProgressTexts texts;
+        return texts;
+    }
+    const std::string& ToolTip(int32_t current, int32_t total) {
+        const double a = Kilobytes(current);
+        const double b = Kilobytes(total);
+        // Same numbers, same text: the separator is read again with the next new number.
+        if (tipValid_ && a == tipA_ && b == tipB_) return tip_;
+        std::string sep = (a >= 1000 || b >= 1000) ? GroupSeparator() : std::string();
+        if (!tipValid_ || b != tipB_ || sep != tipSep_) {
+            totalText_ = FormatNumber(b, "###,###,##0");
+        }
+        tip_ = "Uploaded " + Whole(a, sep) + " of " + totalText_ + " KB";
+        tipA_ = a;
+        tipB_ = b;
+        tipSep_ = std::move(sep);
+        tipValid_ = true;
+        return tip_;
+    }
+    const std::string& Percent(int32_t current, int32_t total) {
+        const double p = Nearest(static_cast<double>(current) / static_cast<double>(total) * 100.0);
+        if (!pctValid_ || p != pctP_) {
+            pct_ = FormatNumber(p, "##0") + "%";
+            pctP_ = p;
+            pctValid_ = true;
+        }
+        return pct_;
+    }
+
+  private:
+    bool tipValid_ = false, pctValid_ = false;
+    double tipA_ = 0, tipB_ = 0, pctP_ = 0;
+    std::string tipSep_, tip_, pct_, totalText_;
+
+    // RoundHalfEven(bytes / 1024.0), in integers: this runs for every event.
+    static double Kilobytes(int32_t bytes) {
+        if (bytes < 0) return RoundHalfEven(bytes / 1024.0);
+        const int64_t q = bytes >> 10, r = bytes & 1023;
+        return static_cast<double>(q + ((r > 512 || (r == 512 && (q & 1))) ? 1 : 0));
+    }
+    // RoundHalfEven for the percentage, without its general-purpose fmod.
+    static double Nearest(double v) {
+        if (!(v >= 0 && v < 1e15)) return RoundHalfEven(v);
+        const double f = std::floor(v);
+        const double d = v - f;
+        if (d != 0.5) return d > 0.5 ? f + 1 : f;
+        return (static_cast<int64_t>(f) & 1) ? f + 1 : f;
+    }
+    // FormatNumber(v, "###,###,##0") for a whole number 0 <= v < 2^31, without printf.
+    static std::string Whole(double v, const std::string& sep) {
+        char digits[16];
+        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, static_cast<int64_t>(v));
+        const size_t n = static_cast<size_t>(end - digits);
+        std::string out;
+        out.reserve(n + n / 3 * sep.size());
+        for (size_t i = 0; i < n; ++i) {
+            if (i > 0 && (n - i) % 3 == 0) out += sep;
+            out += digits[i];
+        }
+        return out;
+    }
+};
+
+std::string Describe(const std::exception_ptr& e) {
+    try {
+        std::rethrow_exception(e);
+    } catch (const VbError& v) {
+        return v.Description();
+    } catch (const std::bad_alloc&) {
+        return ErrorDescription(err::kOutOfMemory);
+    } catch (const std::exception& x) {
+        return x.what();
+    } catch (...) {
+        return "unknown failure";
+    }
+}
+
+}  // namespace
+
+std::string ScanControl::UploadFile(const Variant& vServer, const Variant& vUserName,
+                                    const Variant& vPassword, const Variant& vFTPMode,
+                                    const Variant& vRemoteFileName,
+                                    const Variant& vRemoteDirectory) {
+    // A pumped message may call in again while a file is on its way.
+    if (uploading_) return "An upload is already in progress.";
+
+    std::string server, user, password, remoteName, remoteDir, why;
+    int32_t mode = 0;
+    std::string defaultRemote;
+    try {
+        if (mCurrentName.empty()) {
+            return "No data has been acquired. As a result, there is nothing to upload.";
+        }
+        if (!TextForm(vServer, server, why)) return "Invalid FTP Server specified (" + why + ")";
+        if (server.empty()) return "No FTP Server specified (zero length string)";
+        if (!TextForm(vUserName, user, why)) return "Invalid FTP Username specified (" + why + ")";
+        if (user.empty()) return "No FTP Username specified (zero length string)";
+        if (!TextForm(vPassword, password, why)) {
+            return "Invalid FTP Password specified (" + why + ")";
+        }
+        if (password.empty()) return "No FTP Password specified (zero length string)";
+        try {
+            mode = vFTPMode.IsMissing() ? 0 : vFTPMode.ToLong();
+        } catch (const VbError& e) {
+            return "Invalid FTP Mode specified (" + e.Description() + ")";
+        }
+        if (!FindsOrdinaryFile(mCurrentName))
+            return "Could not locate acquired data on local storage";
+        if (mCurrentName.size() < 9) return "Could not determine Default Remote FileName.";
+        defaultRemote = mCurrentName.substr(mCurrentName.size() - 9);
+        if (!TextForm(vRemoteFileName, remoteName, why)) {
+            return "Invalid Remote FileName specified (" + why + ")";
+        }
+        if (remoteName.empty()) remoteName = defaultRemote;
+        if (!TextForm(vRemoteDirectory, remoteDir, why)) {
+            return "Invalid Remote Directory specified (" + why + ")";
+        }
+        if (!ports_.internet) {
+            return "Could not create FTP Object (no internet library is available on this "
+                   "platform)";
+        }
+        mFTP = std::make_unique<cFTP>(*ports_.internet);
+        mFTP->FileTransferProgress = [this](int32_t& lCurrentBytes, int32_t& lTotalBytes) {
+            mFTP_FileTransferProgress(lCurrentBytes, lTotalBytes);
+        };
+        mFTP->DoEvents = [this] { ports_.host->DoEvents(); };
+    } catch (...) {
+        mFTP.reset();
+        return "Could not create FTP Object (" + Describe(std::current_exception()) + ")";
+    }
+
+    uploading_ = true;
+    std::string result;
+    bool connected = false;
+    // A step that throws counts as a step that failed; the host never sees the error.
+    auto step = [&](auto&& fn) {
+        try {
+            fn();
+        } catch (...) {
+        }
+    };
+    auto failWith = [&](const std::string& fallback) {
+        result = mFTP ? mFTP->GetLastErrorMessage() : std::string();
+        if (result.empty()) result = fallback;
+    };
+
+    step([&] { ports_.host->SetMousePointer(MousePointer::Hourglass); });
+    step([&] {
+        kids_.SetCaption(Child::Text1, "Uploading...");
+        kids_.SetVisible(Child::Text1, true);
+        ports_.host->Refresh("Text1");
+        ports_.host->DoEvents();
+    });
+
+    do {
+        step([&] {
+            mFTP->SetTransferBinary();
+            if (mode == 0) {
+                mFTP->SetModeActive();
+            } else {
+                mFTP->SetModePassive();
+            }
+        });
+
+        std::exception_ptr failure;
+        try {
+            connected = mFTP->OpenConnection(server, user, password);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (!connected) {
+            failWith("Could not connect to the FTP Server (" +
+                     (failure ? Describe(failure) : std::string("no reason given")) + ")");
+            break;
+        }
+
+        if (!remoteDir.empty()) {
+            bool changed = false;
+            try {
+                changed = mFTP->SetFTPDirectory(remoteDir);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            if (!changed) {
+                failWith("Could not change to the remote directory (" +
+                         (failure ? Describe(failure) : std::string("no reason given")) + ")");
+                break;
+            }
+        }
+
+        // Lock the control for the transfer.
+        step([&] {
+            kids_.SetEnabled(Child::Command1, false);
+            kids_.SetEnabled(Child::Command2, false);
+            kids_.SetEnabled(Child::Command4, false);
+            kids_.SetEnabled(Child::Command5, false);
+        });
+        step([&] {
+            if (ports_.preview) ports_.preview->SetPreviewEnabled(false);
+        });
+        step([&] {
+            const ChildControl& pb = kids_[Child::PB];
+            kids_.SetProgress(Child::PB, pb.max, pb.min, 0);
+            kids_.SetToolTip(Child::PB, "Attempting Upload...");
+            kids_.SetVisible(Child::PB, true);
+            ports_.host->Refresh("PB");
+            ports_.host->DoEvents();
+        });
+
+        bool uploaded = false;
+        try {
+            uploaded = mFTP->FTPUploadFile(mCurrentName, remoteName);
+            if (!uploaded) failWith("The upload failed for an unknown reason.");
+        } catch (...) {
+            // The local file failed to open or read: the client has no text for it.
+            result = "Could not read acquired data from local storage (" +
+                     Describe(std::current_exception()) + ")";
+        }
+
+        // Unlock, whatever the outcome.
+        step([&] { kids_.SetVisible(Child::PB, false); });
+        step([&] {
+            kids_.SetEnabled(Child::Command1, true);
+            kids_.SetEnabled(Child::Command2, true);
+            kids_.SetEnabled(Child::Command4, true);
+            kids_.SetEnabled(Child::Command5, true);
+        });
+        step([&] {
+            if (ports_.preview) ports_.preview->SetPreviewEnabled(true);
+        });
+    } while (false);
+
+    // The ending, the same for every exit.
+    step([&] {
+        if (connected && mFTP) mFTP->CloseConnection();
+    });
+    step([&] { mFTP.reset(); });
+    step([&] { kids_.SetVisible(Child::Text1, false); });
+    step([&] { ports_.host->SetMousePointer(MousePointer::Default); });
+    uploading_ = false;
+    return result;
+}
+
+void ScanControl::mFTP_FileTransferProgress(int32_t& lCurrentBytes, int32_t& lTotalBytes) {
+    try {
+        const bool more = lTotalBytes > lCurrentBytes;
+        const float value = more ? static_cast<float>(lCurrentBytes) : kids_[Child::PB].value;
+        kids_.SetProgress(Child::PB, static_cast<float>(lTotalBytes), 0.0f, value);
+        if (more) {
+            const std::string& tip = ProgressTexts::Get().ToolTip(lCurrentBytes, lTotalBytes);
+            if (kids_[Child::PB].toolTipText != tip) kids_.SetToolTip(Child::PB, tip);
+            const std::string& pct = ProgressTexts::Get().Percent(lCurrentBytes, lTotalBytes);
+            if (kids_[Child::Text1].caption != pct) kids_.SetCaption(Child::Text1, pct);
+            static const std::string kText1 = "Text1";
+            ports_.host->Refresh(kText1);
+        }
+        if (UploadProgress) UploadProgress(lCurrentBytes, lTotalBytes);
+    } catch (...) {
+        // The handler reports nothing.
+    }
+}
 
 }  // namespace folioray

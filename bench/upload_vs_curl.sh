@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Uploads a file through ScanControl::UploadFile (with progress events) and with
+# `curl -T` to the same local FTP server in one run, and prints both throughputs.
+# usage: bench/upload_vs_curl.sh [BUILD_DIR=build] [MiB=64] [rounds=7]
+set -euo pipefail
+build=${1:-build}
+mib=${2:-64}
+rounds=${3:-7}
+cmake --build "$build" --target bench_upload >/dev/null
+# A RAM-backed server root keeps disk writeback out of the comparison.
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
+for mode in 1 0; do
+  "$build/bench/bench_upload" "$mib" "$rounds" "$mode"
+  echo
+done

@@ -1,0 +1,755 @@
+#include "platform/curl/CurlInternet.h"
+
+#include <curl/curl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "platform/ports/InternetMessages.h"
+
+namespace folioray {
+
+namespace {
+
+enum Kind { kSession = 1, kConnection = 2, kFile = 3, kFind = 4 };
+
+// WinINet keeps both per thread; so does this layer.
+thread_local uint32_t t_error = 0;
+thread_local std::string t_response;
+
+template <class T>
+T Fail(uint32_t code, T value) {
+    t_error = code;
+    return value;
+}
+
+bool HasLineBreakOrNul(const std::string& s) {
+    return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
+}
+
+std::once_flag g_curlInit;
+
+void GlobalInit() {
+    std::call_once(g_curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Only unreserved bytes and '/' go into the URL as they are; a leading '/' (an absolute
+// path on the server) is written as %2F, which is how an FTP URL asks for one.
+std::string EncodePath(const std::string& path) {
+    static const char* kHex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(path.size() + 8);
+    for (size_t i = 0; i < path.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(path[i]);
+        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                     c == '-' || c == '.' || c == '_' || c == '~' || (c == '/' && i > 0);
+        if (plain) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+bool ValidHostChar(unsigned char c, bool v6) {
+    if (c >= 0x80) return !v6;  // international names go through IDN
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')) return true;
+    if (v6) return c == ':' || c == '.' || c == '%' || (c >= 'g' && c <= 'z') || c == '_';
+    return (c >= 'g' && c <= 'z') || (c >= 'G' && c <= 'Z') || c == '.' || c == '-' || c == '_';
+}
+
+bool ParsePort(const std::string& s, uint16_t& port) {
+    if (s.empty() || s.size() > 5) return false;
+    unsigned v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (v == 0 || v > 65535) return false;
+    port = static_cast<uint16_t>(v);
+    return true;
+}
+
+// Replaces every occurrence of the password, in any letter case (servers have been seen
+// to change it), so that no reply that echoes it reaches a caller.
+std::string Redact(std::string text, const std::string& password) {
+    if (password.empty()) return text;
+    static const std::string kMask = "********";
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    const std::string needle = lower(password);
+    std::string folded = lower(text);
+    size_t pos = 0;
+    while ((pos = folded.find(needle, pos)) != std::string::npos) {
+        text.replace(pos, needle.size(), kMask);
+        folded.replace(pos, needle.size(), kMask);
+        pos += kMask.size();
+    }
+    return text;
+}
+
+uint32_t ErrorFromErrno(int e) {
+    switch (e) {
+        case ENOENT:
+        case ENOTDIR:
+            return inet::kErrorFileNotFound;
+        case EACCES:
+        case EPERM:
+            return inet::kErrorAccessDenied;
+        default:
+            return inet::kErrorReadFault;
+    }
+}
+
+// A listing line in the Unix "ls -l" or the DOS form; false when it is neither.
+bool ParseListLine(const std::string& line, FtpFindData& out) {
+    std::vector<std::string> f;
+    size_t i = 0;
+    while (i < line.size() && f.size() < 8) {
+        while (i < line.size() && line[i] == ' ') ++i;
+        size_t j = i;
+        while (j < line.size() && line[j] != ' ') ++j;
+        if (j > i) f.push_back(line.substr(i, j - i));
+        i = j;
+    }
+    while (i < line.size() && line[i] == ' ') ++i;
+    std::string rest = line.substr(std::min(i, line.size()));
+    auto toSize = [](const std::string& s, uint64_t& v) {
+        if (s.empty() || s.size() > 19) return false;
+        v = 0;
+        for (char c : s) {
+            if (c < '0' || c > '9') return false;
+            v = v * 10 + static_cast<uint64_t>(c - '0');
+        }
+        return true;
+    };
+    uint64_t size = 0;
+    if (f.size() == 8 && f[0].size() >= 10 && std::strchr("-dlcbps", f[0][0]) &&
+        toSize(f[4], size) && !rest.empty()) {
+        out.dwFileAttributes = f[0][0] == 'd' ? 0x10u : 0x80u;
+        out.cFileName = rest;
+    } else if (f.size() >= 3 && (f[2] == "<DIR>" || toSize(f[2], size))) {
+        // DOS: date, time, <DIR> or size, name (which may hold spaces).
+        out.dwFileAttributes = f[2] == "<DIR>" ? 0x10u : 0x80u;
+        size_t p = line.find(f[2]) + f[2].size();
+        while (p < line.size() && line[p] == ' ') ++p;
+        out.cFileName = line.substr(p);
+        if (out.cFileName.empty()) return false;
+    } else {
+        return false;
+    }
+    out.nFileSizeLow = static_cast<uint32_t>(size & 0xFFFFFFFFu);
+    out.nFileSizeHigh = static_cast<uint32_t>(size >> 32);
+    return true;
+}
+
+}  // namespace
+
+bool SplitServerPort(const std::string& server, std::string& host, uint16_t& port) {
+    if (server.empty()) return false;
+    std::string name;
+    bool v6 = false;
+    if (server[0] == '[') {
+        size_t close = server.find(']');
+        if (close == std::string::npos || close == 1) return false;
+        name = server.substr(1, close - 1);
+        v6 = true;
+        std::string rest = server.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest[0] != ':' || !ParsePort(rest.substr(1), port)) return false;
+        }
+    } else {
+        size_t colons = std::count(server.begin(), server.end(), ':');
+        if (colons == 1) {
+            size_t c = server.find(':');
+            name = server.substr(0, c);
+            if (!ParsePort(server.substr(c + 1), port)) return false;
+        } else {
+            name = server;
+            v6 = colons > 1;
+        }
+    }
+    if (name.empty()) return false;
+    for (char c : name) {
+        if (!ValidHostChar(static_cast<unsigned char>(c), v6)) return false;
+    }
+    if (v6) {
+        // A zone id's '%' must itself be escaped inside a URL.
+        std::string esc;
+        for (char c : name) esc += c == '%' ? std::string("%25") : std::string(1, c);
+        host = "[" + esc + "]";
+    } else {
+        host = name;
+    }
+    return true;
+}
+
+struct CurlInternet::Object {
+    Object(int k, HINTERNET p) : kind(k), parent(p) {}
+    virtual ~Object() = default;
+    int kind;
+    HINTERNET parent;
+};
+
+namespace {
+struct Session final : CurlInternet::Object {
+    explicit Session(std::string a) : Object(kSession, 0), agent(std::move(a)) {}
+    std::string agent;
+};
+struct FindHandle final : CurlInternet::Object {
+    explicit FindHandle(HINTERNET p) : Object(kFind, p) {}
+};
+}  // namespace
+
+struct CurlInternet::Connection final : CurlInternet::Object {
+    Connection(HINTERNET session, const Timeouts& t, size_t flush)
+        : Object(kConnection, session), timeouts(t), flushSize(flush) {}
+    ~Connection() override {
+        if (easy) {
+            if (added) curl_multi_remove_handle(multi, easy);
+            curl_easy_cleanup(easy);
+        }
+        if (multi) curl_multi_cleanup(multi);  // ends the control connection (QUIT)
+    }
+
+    Timeouts timeouts;
+    size_t flushSize;
+    std::string urlBase;  // "ftp://host:port/"
+    std::string user, password;
+    bool passive = false;
+    std::string cwd;  // "" (the login directory) or a path ending in '/'
+    CURLM* multi = nullptr;
+    CURL* easy = nullptr;
+    bool added = false;
+    HINTERNET openFile = 0;
+
+    // The running operation.
+    bool done = false;
+    CURLcode result = CURLE_OK;
+    uint64_t activity = 0;
+    int lastCode = 0;  // code of the last complete reply in this operation
+    std::string body;  // a listing
+
+    // Reply assembly.
+    std::string partial;
+    std::string reply;
+    int replyCode = 0;
+    bool replyOpen = false;
+
+    void OnLine(const std::string& line) {
+        bool coded = line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+                     std::isdigit(static_cast<unsigned char>(line[1])) &&
+                     std::isdigit(static_cast<unsigned char>(line[2]));
+        int code = coded ? std::stoi(line.substr(0, 3)) : 0;
+        if (!replyOpen) {
+            reply.clear();
+            replyOpen = true;
+            replyCode = code;
+        }
+        reply += line;
+        if (coded && code == replyCode && (line.size() < 4 || line[3] != '-')) {
+            replyOpen = false;
+            lastCode = replyCode;
+            t_response = Redact(reply, password);
+        }
+    }
+
+    void OnReplyBytes(const char* p, size_t n) {
+        partial.append(p, n);
+        size_t pos;
+        while ((pos = partial.find('\n')) != std::string::npos) {
+            std::string line = partial.substr(0, pos + 1);
+            partial.erase(0, pos + 1);
+            OnLine(line);
+        }
+    }
+
+    static int DebugCb(CURL*, curl_infotype type, char* data, size_t size, void* userp) {
+        auto* c = static_cast<Connection*>(userp);
+        if (type == CURLINFO_HEADER_IN) {
+            ++c->activity;
+            c->OnReplyBytes(data, size);
+        } else if (type == CURLINFO_DATA_OUT || type == CURLINFO_DATA_IN ||
+                   type == CURLINFO_HEADER_OUT) {
+            ++c->activity;
+        }
+        return 0;
+    }
+
+    static size_t BodyCb(char* p, size_t size, size_t n, void* userp) {
+        auto* c = static_cast<Connection*>(userp);
+        ++c->activity;
+        if (c->body.size() < 1024 * 1024) c->body.append(p, size * n);
+        return size * n;
+    }
+
+    // Fresh options for one operation on `path` (relative to the login directory unless
+    // it starts with '/').
+    void Prepare(const std::string& path) {
+        curl_easy_reset(easy);
+        std::string url = urlBase + EncodePath(path);
+        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+        if (!user.empty()) {
+            curl_easy_setopt(easy, CURLOPT_USERNAME, user.c_str());
+            curl_easy_setopt(easy, CURLOPT_PASSWORD, password.c_str());
+        }
+        curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
+        curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, timeouts.connectMs);
+        curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                         std::max(1L, (timeouts.responseMs + 999) / 1000));
+        curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, timeouts.responseMs);
+        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+        // FTP over an HTTP proxy would lose directories and the transfer mode.
+        curl_easy_setopt(easy, CURLOPT_PROXY, "");
+        // Replies are read through the debug hook; nothing is printed.
+        curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &Connection::DebugCb);
+        curl_easy_setopt(easy, CURLOPT_DEBUGDATA, this);
+        curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, static_cast<long>(flushSize));
+        if (!passive) curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
+        done = false;
+        result = CURLE_OK;
+        lastCode = 0;
+        body.clear();
+        partial.clear();
+        replyOpen = false;
+    }
+
+    bool Start() {
+        if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
+            done = true;
+            result = CURLE_OUT_OF_MEMORY;
+            return false;
+        }
+        added = true;
+        return true;
+    }
+
+    void Detach() {
+        if (added) curl_multi_remove_handle(multi, easy);
+        added = false;
+    }
+
+    // Runs the operation until `until()` holds (true) or it ends (false, `result` set).
+    // Gives up with a timeout when nothing moves for the idle time.
+    template <class Pred>
+    bool Drive(Pred until) {
+        using Clock = std::chrono::steady_clock;
+        auto last = Clock::now();
+        uint64_t seen = activity;
+        int waitMs = 1;
+        for (;;) {
+            if (until()) return true;
+            if (done) return false;
+            int running = 0;
+            CURLMcode mc = curl_multi_perform(multi, &running);
+            if (mc != CURLM_OK) {
+                done = true;
+                result = CURLE_OUT_OF_MEMORY;
+                return false;
+            }
+            int queued = 0;
+            while (CURLMsg* m = curl_multi_info_read(multi, &queued)) {
+                if (m->msg == CURLMSG_DONE && m->easy_handle == easy) {
+                    done = true;
+                    result = m->data.result;
+                }
+            }
+            if (until()) return true;
+            if (done) return false;
+            auto now = Clock::now();
+            if (activity != seen) {
+                seen = activity;
+                last = now;
+            } else if (now - last > std::chrono::milliseconds(timeouts.idleMs)) {
+                Detach();  // drops the stalled connection
+                done = true;
+                result = CURLE_OPERATION_TIMEDOUT;
+                return false;
+            }
+            // libcurl does not always hand over every socket it waits on (the start of a
+            // store is one such moment), so a quiet wait is cut short at first and
+            // lengthened while nothing happens.
+            int ready = 0;
+            curl_multi_poll(multi, nullptr, 0, waitMs, &ready);
+            waitMs = ready ? 1 : std::min(waitMs * 2, 50);
+        }
+    }
+
+    bool RunToEnd() {
+        if (!Start()) return false;
+        Drive([] { return false; });
+        Detach();
+        return result == CURLE_OK;
+    }
+
+    uint32_t ErrorCode() const {
+        switch (result) {
+            case CURLE_OK:
+                return 0;
+            case CURLE_COULDNT_RESOLVE_HOST:
+            case CURLE_COULDNT_RESOLVE_PROXY:
+                return inet::kErrorNameNotResolved;
+            case CURLE_COULDNT_CONNECT:
+                return inet::kErrorCannotConnect;
+            case CURLE_OPERATION_TIMEDOUT:
+            case CURLE_FTP_ACCEPT_TIMEOUT:
+                return inet::kErrorTimeout;
+            case CURLE_URL_MALFORMAT:
+                return inet::kErrorInvalidUrl;
+            case CURLE_SEND_ERROR:
+            case CURLE_GOT_NOTHING:
+                return inet::kErrorConnectionAborted;
+            case CURLE_RECV_ERROR:
+                return inet::kErrorConnectionReset;
+            case CURLE_READ_ERROR:
+                return inet::kErrorReadFault;
+            default:
+                break;
+        }
+        // The server said no: its reply is the message.
+        if (lastCode >= 400) return inet::kErrorExtendedError;
+        switch (result) {
+            case CURLE_LOGIN_DENIED:
+                return inet::kErrorLoginFailure;
+            case CURLE_WEIRD_SERVER_REPLY:
+            case CURLE_FTP_WEIRD_PASV_REPLY:
+            case CURLE_FTP_WEIRD_227_FORMAT:
+                return inet::kErrorInvalidServerResponse;
+            case CURLE_FTP_CANT_GET_HOST:
+            case CURLE_FTP_ACCEPT_FAILED:
+                return inet::kErrorCannotConnect;
+            case CURLE_PARTIAL_FILE:
+            case CURLE_UPLOAD_FAILED:
+                return inet::kErrorConnectionAborted;
+            default:
+                return inet::kErrorInternalError;
+        }
+    }
+};
+
+struct CurlInternet::RemoteFile final : CurlInternet::Object {
+    RemoteFile(HINTERNET conn, Connection* c) : Object(kFile, conn), connection(c) {}
+    Connection* connection;
+    std::vector<char> pending;
+    size_t offset = 0;
+    bool eof = false;
+    bool paused = false;
+    bool started = false;
+    bool failed = false;
+    uint32_t error = 0;
+
+    static size_t ReadCb(char* out, size_t size, size_t n, void* userp) {
+        auto* f = static_cast<RemoteFile*>(userp);
+        f->started = true;
+        size_t avail = f->pending.size() - f->offset;
+        if (avail == 0) {
+            if (f->eof) return 0;
+            f->paused = true;
+            return CURL_READFUNC_PAUSE;
+        }
+        size_t k = std::min(size * n, avail);
+        std::memcpy(out, f->pending.data() + f->offset, k);
+        f->offset += k;
+        if (f->offset == f->pending.size()) {
+            f->pending.clear();
+            f->offset = 0;
+        }
+        ++f->connection->activity;
+        return k;
+    }
+
+    void Resume() {
+        if (paused) {
+            paused = false;
+            curl_easy_pause(connection->easy, CURLPAUSE_CONT);
+        }
+    }
+
+    bool SetFailed() {
+        failed = true;
+        error = connection->result == CURLE_OK ? inet::kErrorConnectionAborted
+                                               : connection->ErrorCode();
+        t_error = error;
+        return false;
+    }
+
+    // Hands everything written so far to the transfer.
+    bool Push() {
+        Resume();
+        if (connection->Drive([this] { return pending.empty(); })) return true;
+        return SetFailed();
+    }
+
+    // Ends the upload and waits for the server's confirmation.
+    bool Finish() {
+        if (failed) {
+            t_error = error;
+            return false;
+        }
+        eof = true;
+        Resume();
+        connection->Drive([] { return false; });
+        if (connection->result != CURLE_OK) return SetFailed();
+        return true;
+    }
+};
+
+CurlInternet::CurlInternet() : CurlInternet(Timeouts{}) {}
+
+CurlInternet::CurlInternet(Timeouts timeouts, size_t flushSize)
+    : timeouts_(timeouts), flushSize_(std::clamp<size_t>(flushSize, 1024, 2 * 1024 * 1024)) {
+    GlobalInit();
+}
+
+CurlInternet::~CurlInternet() {
+    while (!handles_.empty()) Close(handles_.begin()->first, false);
+}
+
+CurlInternet::Object* CurlInternet::Find(HINTERNET h, int kind) {
+    auto it = handles_.find(h);
+    if (it == handles_.end()) return Fail<Object*>(inet::kErrorInvalidHandle, nullptr);
+    if (it->second->kind != kind) return Fail<Object*>(inet::kErrorIncorrectHandleType, nullptr);
+    return it->second.get();
+}
+
+HINTERNET CurlInternet::Add(std::unique_ptr<Object> obj) {
+    HINTERNET h = next_++;
+    handles_[h] = std::move(obj);
+    return h;
+}
+
+HINTERNET CurlInternet::InternetOpenA(const std::string& agent, uint32_t, const char*, const char*,
+                                      uint32_t) {
+    return Add(std::make_unique<Session>(agent));
+}
+
+HINTERNET CurlInternet::InternetConnectA(HINTERNET session, const std::string& server,
+                                         uint16_t port, const std::string& user,
+                                         const std::string& password, uint32_t service,
+                                         uint32_t flags, uintptr_t) {
+    if (!Find(session, kSession)) return 0;
+    if (service != inet::kServiceFtp) return Fail<HINTERNET>(inet::kErrorInvalidOperation, 0);
+    // Nothing that could end an FTP command line early goes to the server.
+    if (HasLineBreakOrNul(server) || HasLineBreakOrNul(user) || HasLineBreakOrNul(password)) {
+        return Fail<HINTERNET>(inet::kErrorInvalidParameter, 0);
+    }
+    std::string host;
+    uint16_t p = port == inet::kInvalidPortNumber ? inet::kDefaultFtpPort : port;
+    if (!SplitServerPort(server, host, p)) return Fail<HINTERNET>(inet::kErrorInvalidUrl, 0);
+
+    auto c = std::make_unique<Connection>(session, timeouts_, flushSize_);
+    c->urlBase = "ftp://" + host + ":" + std::to_string(p) + "/";
+    c->user = user;
+    c->password = password;
+    c->passive = (flags & inet::kFlagPassive) != 0;
+    c->multi = curl_multi_init();
+    c->easy = curl_easy_init();
+    if (!c->multi || !c->easy) return Fail<HINTERNET>(inet::kErrorInternalError, 0);
+    // Log in now: a wrong password or a dead server shows here, as callers expect.
+    c->Prepare("");
+    curl_easy_setopt(c->easy, CURLOPT_NOBODY, 1L);
+    if (!c->RunToEnd()) return Fail<HINTERNET>(c->ErrorCode(), 0);
+    return Add(std::move(c));
+}
+
+bool CurlInternet::FtpSetCurrentDirectoryA(HINTERNET connection, const std::string& dir) {
+    auto* c = static_cast<Connection*>(Find(connection, kConnection));
+    if (!c) return false;
+    if (c->openFile) return Fail(inet::kErrorFtpTransferInProgress, false);
+    if (dir.empty() || HasLineBreakOrNul(dir)) return Fail(inet::kErrorInvalidParameter, false);
+    std::string path = dir[0] == '/' ? dir : c->cwd + dir;
+    if (path.back() != '/') path += '/';
+    c->Prepare(path);
+    curl_easy_setopt(c->easy, CURLOPT_NOBODY, 1L);
+    if (!c->RunToEnd()) return Fail(c->ErrorCode(), false);
+    c->cwd = path;
+    return true;
+}
+
+HINTERNET CurlInternet::FtpOpenFileA(HINTERNET connection, const std::string& fileName,
+                                     uint32_t access, uint32_t flags, uintptr_t) {
+    auto* c = static_cast<Connection*>(Find(connection, kConnection));
+    if (!c) return 0;
+    if (c->openFile) return Fail<HINTERNET>(inet::kErrorFtpTransferInProgress, 0);
+    if (access != inet::kGenericWrite) return Fail<HINTERNET>(inet::kErrorInvalidParameter, 0);
+    if (fileName.empty() || fileName.back() == '/' || HasLineBreakOrNul(fileName)) {
+        return Fail<HINTERNET>(inet::kErrorInvalidParameter, 0);
+    }
+    auto f = std::make_unique<RemoteFile>(connection, c);
+    f->pending.reserve(c->flushSize + 4096);
+    c->Prepare(fileName[0] == '/' ? fileName : c->cwd + fileName);
+    curl_easy_setopt(c->easy, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(c->easy, CURLOPT_READFUNCTION, &RemoteFile::ReadCb);
+    curl_easy_setopt(c->easy, CURLOPT_READDATA, f.get());
+    curl_easy_setopt(c->easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
+    curl_easy_setopt(c->easy, CURLOPT_TRANSFERTEXT,
+                     (flags & 3u) == inet::kTransferTypeAscii ? 1L : 0L);
+    if (!c->Start()) return Fail<HINTERNET>(inet::kErrorInternalError, 0);
+    // The store has begun once the transfer asks for its first bytes.
+    RemoteFile* raw = f.get();
+    if (!c->Drive([raw] { return raw->started; })) {
+        c->Detach();
+        return Fail<HINTERNET>(
+            c->result == CURLE_OK ? inet::kErrorConnectionAborted : c->ErrorCode(), 0);
+    }
+    HINTERNET h = Add(std::move(f));
+    c->openFile = h;
+    return h;
+}
+
+bool CurlInternet::InternetWriteFile(HINTERNET file, const void* buffer, uint32_t length,
+                                     uint32_t* written) {
+    // Called once per small block: the open file is looked up without the map.
+    RemoteFile* f = file == lastFileHandle_ ? lastFile_ : nullptr;
+    if (!f) {
+        f = static_cast<RemoteFile*>(Find(file, kFile));
+        if (f) {
+            lastFileHandle_ = file;
+            lastFile_ = f;
+        }
+    }
+    if (written) *written = 0;
+    if (!f) return false;
+    if (f->failed) return Fail(f->error, false);
+    if (length > 0 && !buffer) return Fail(inet::kErrorInvalidParameter, false);
+    const char* p = static_cast<const char*>(buffer);
+    f->pending.insert(f->pending.end(), p, p + length);
+    if (f->pending.size() - f->offset >= f->connection->flushSize && !f->Push()) return false;
+    if (written) *written = length;
+    return true;
+}
+
+bool CurlInternet::Close(HINTERNET h, bool finish) {
+    auto it = handles_.find(h);
+    if (it == handles_.end()) return Fail(inet::kErrorInvalidHandle, false);
+    std::vector<HINTERNET> children;
+    for (const auto& [k, o] : handles_) {
+        if (o->parent == h) children.push_back(k);
+    }
+    for (HINTERNET k : children) Close(k, false);
+    it = handles_.find(h);
+    bool ok = true;
+    if (it->second->kind == kFile) {
+        auto* f = static_cast<RemoteFile*>(it->second.get());
+        Connection* c = f->connection;
+        if (finish) ok = f->Finish();
+        c->Detach();  // aborts a store that was not finished
+        c->openFile = 0;
+    }
+    if (h == lastFileHandle_) {
+        lastFileHandle_ = 0;
+        lastFile_ = nullptr;
+    }
+    handles_.erase(it);
+    return ok;
+}
+
+bool CurlInternet::InternetCloseHandle(HINTERNET handle) {
+    return Close(handle, true);
+}
+
+HINTERNET CurlInternet::FtpFindFirstFileA(HINTERNET connection, const std::string& searchFile,
+                                          FtpFindData* findData, uint32_t, uintptr_t) {
+    auto* c = static_cast<Connection*>(Find(connection, kConnection));
+    if (!c) return 0;
+    if (c->openFile) return Fail<HINTERNET>(inet::kErrorFtpTransferInProgress, 0);
+    if (searchFile.empty() || HasLineBreakOrNul(searchFile)) {
+        return Fail<HINTERNET>(inet::kErrorInvalidParameter, 0);
+    }
+    size_t slash = searchFile.rfind('/');
+    std::string dir = slash == std::string::npos ? "" : searchFile.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? searchFile : searchFile.substr(slash + 1);
+    if (name.empty()) return Fail<HINTERNET>(inet::kErrorInvalidParameter, 0);
+    c->Prepare(!dir.empty() && dir[0] == '/' ? dir : c->cwd + dir);
+    std::string list = "LIST " + name;
+    curl_easy_setopt(c->easy, CURLOPT_CUSTOMREQUEST, list.c_str());
+    curl_easy_setopt(c->easy, CURLOPT_WRITEFUNCTION, &Connection::BodyCb);
+    curl_easy_setopt(c->easy, CURLOPT_WRITEDATA, c);
+    if (!c->RunToEnd()) {
+        // 450 and 550 to a LIST mean that nothing matched.
+        if (c->lastCode == 450 || c->lastCode == 550) {
+            return Fail<HINTERNET>(inet::kErrorNoMoreFiles, 0);
+        }
+        return Fail<HINTERNET>(c->ErrorCode(), 0);
+    }
+    FtpFindData data;
+    bool found = false;
+    size_t pos = 0;
+    while (pos < c->body.size() && !found) {
+        size_t end = c->body.find('\n', pos);
+        if (end == std::string::npos) end = c->body.size();
+        std::string line = c->body.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line.rfind("total ", 0) == 0) continue;
+        if (!ParseListLine(line, data))
+            return Fail<HINTERNET>(inet::kErrorInvalidServerResponse, 0);
+        found = true;
+    }
+    if (!found) return Fail<HINTERNET>(inet::kErrorNoMoreFiles, 0);
+    if (findData) *findData = data;
+    return Add(std::make_unique<FindHandle>(connection));
+}
+
+bool CurlInternet::FtpPutFileA(HINTERNET connection, const std::string& localFile,
+                               const std::string& remoteFile, uint32_t flags, uintptr_t) {
+    auto* c = static_cast<Connection*>(Find(connection, kConnection));
+    if (!c) return false;
+    if (c->openFile) return Fail(inet::kErrorFtpTransferInProgress, false);
+    if (remoteFile.empty() || remoteFile.back() == '/' || HasLineBreakOrNul(remoteFile)) {
+        return Fail(inet::kErrorInvalidParameter, false);
+    }
+    std::FILE* in = std::fopen(localFile.c_str(), "rb");
+    if (!in) return Fail(ErrorFromErrno(errno), false);
+    struct stat st {};
+    if (::fstat(::fileno(in), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fclose(in);
+        return Fail(inet::kErrorReadFault, false);
+    }
+    c->Prepare(remoteFile[0] == '/' ? remoteFile : c->cwd + remoteFile);
+    curl_easy_setopt(c->easy, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(c->easy, CURLOPT_READDATA, in);  // the default callback freads it
+    curl_easy_setopt(c->easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(st.st_size));
+    curl_easy_setopt(c->easy, CURLOPT_TRANSFERTEXT,
+                     (flags & 3u) == inet::kTransferTypeAscii ? 1L : 0L);
+    bool ok = c->RunToEnd();
+    std::fclose(in);
+    return ok ? true : Fail(c->ErrorCode(), false);
+}
+
+uint32_t CurlInternet::GetLastError() {
+    return t_error;
+}
+
+bool CurlInternet::InternetGetLastResponseInfoA(uint32_t* error, std::string& buffer,
+                                                size_t bufferSize) {
+    if (error) *error = 0;
+    buffer = t_response;
+    if (bufferSize == 0) {
+        buffer.clear();
+    } else if (buffer.size() > bufferSize - 1) {
+        buffer.resize(bufferSize - 1);
+    }
+    return true;
+}
+
+std::string CurlInternet::FormatMessage(uint32_t code, size_t bufferSize) {
+    return inet::FormatMessageText(code, bufferSize);
+}
+
+}  // namespace folioray
