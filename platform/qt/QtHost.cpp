@@ -51,8 +51,8 @@ QMessageBox::Icon QtIcon(MsgBoxIcon icon) {
 
 // The Qt key of a Windows virtual key (letters and digits share their codes).
 int QtKeyOfVirtualKey(uint32_t vk) {
-    if (vk == winmsg::kVkEnd) return Qt::Key_End;
-    if (vk == winmsg::kVkBack) return Qt::Key_Backspace;
+    if (vk == VK_END) return Qt::Key_End;
+    if (vk == VK_BACK) return Qt::Key_Backspace;
     if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) return static_cast<int>(vk);
     return Qt::Key_unknown;
 }
@@ -155,16 +155,16 @@ bool QtHost::PostMessage(uint32_t msg, uint32_t wParam, uint32_t lParam) {
     const quint32 scanCode = (lParam >> 16) & 0xFF;
     QKeyEvent* event = nullptr;
     switch (msg) {
-        case winmsg::kKeyDown:
-        case winmsg::kKeyUp: {
-            const bool up = msg == winmsg::kKeyUp;
+        case WM_KEYDOWN:
+        case WM_KEYUP: {
+            const bool up = msg == WM_KEYUP;
             const bool repeat = !up && (lParam & 0x40000000u) != 0;
             event =
                 new QKeyEvent(up ? QEvent::KeyRelease : QEvent::KeyPress, QtKeyOfVirtualKey(wParam),
                               Qt::NoModifier, scanCode, wParam, 0, QString(), repeat);
             break;
         }
-        case winmsg::kChar:
+        case WM_CHAR:
             if (wParam == 0 || wParam > 0xFFFF) return true;
             event = new QKeyEvent(QEvent::KeyPress, QtKeyOfChar(wParam), Qt::NoModifier, scanCode,
                                   0, 0, QString(QChar(static_cast<char16_t>(wParam))));

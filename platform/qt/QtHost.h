@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "page/PostKeys.h"
 #include "platform/ports/Host.h"
 
 namespace folioray {
@@ -15,15 +16,6 @@ class ScanControlWidget;
 // The screen's twips per pixel for `widget` (1440 / logical dots per inch), read afresh.
 float TwipsPerPixelX(const QWidget* widget);
 float TwipsPerPixelY(const QWidget* widget);
-
-// Windows key message numbers and virtual keys that PostMessage understands.
-namespace winmsg {
-inline constexpr uint32_t kKeyDown = 0x0100;
-inline constexpr uint32_t kKeyUp = 0x0101;
-inline constexpr uint32_t kChar = 0x0102;
-inline constexpr uint32_t kVkBack = 0x08;
-inline constexpr uint32_t kVkEnd = 0x23;
-}  // namespace winmsg
 
 class QtHost final : public Host {
   public:

@@ -140,15 +140,15 @@ TEST(QtHostCursor, HourglassIsUndoneByOneReturnAndLeavesOtherOverridesAlone) {
 // ---- Key messages and PasteName.
 
 void PostText(QtHost& host, const std::string& text) {
-    for (char ch : text) host.PostMessage(winmsg::kChar, static_cast<uint8_t>(ch), 0x00010001);
+    for (char ch : text) host.PostMessage(WM_CHAR, static_cast<uint8_t>(ch), 0x00010001);
 }
 
 void PostEndAndBackspaces(QtHost& host, int backspaces) {
-    host.PostMessage(winmsg::kKeyDown, winmsg::kVkEnd, 0x004F0001);
-    host.PostMessage(winmsg::kKeyUp, winmsg::kVkEnd, 0xC04F0001);
+    host.PostMessage(WM_KEYDOWN, VK_END, 0x004F0001);
+    host.PostMessage(WM_KEYUP, VK_END, 0xC04F0001);
     for (int i = 0; i < backspaces; ++i) {
-        host.PostMessage(winmsg::kKeyDown, winmsg::kVkBack, 0x000E0001);
-        host.PostMessage(winmsg::kKeyUp, winmsg::kVkBack, 0xC00E0001);
+        host.PostMessage(WM_KEYDOWN, VK_BACK, 0x000E0001);
+        host.PostMessage(WM_KEYUP, VK_BACK, 0xC00E0001);
     }
 }
 
