@@ -1,6 +1,6 @@
 // The working folder, its write test and the text-mode store.
-#include "platform/ports/Host.h"
 #include "control/ScanControl.h"
+#include "platform/ports/Host.h"
 #include "runtime/FileOps.h"
 #include "runtime/Text.h"
 
@@ -59,8 +59,8 @@ void ScanControl::StoreText() {
     err_.Step([&] { f.Print(WithCrLf(kids_[Child::Text2].caption)); });
     err_.Step([&] { f.Close(); });
     if (err_.IsSet()) {
-        ports_.host->MsgBox("The text could not be saved to a temporary file.", "Pagewright Control",
-                            MsgBoxIcon::Exclamation);
+        ports_.host->MsgBox("The text could not be saved to a temporary file.",
+                            "Pagewright Control", MsgBoxIcon::Exclamation);
         return;
     }
     mCurrentName = textPath;

@@ -19,6 +19,7 @@ struct Design {
 };
 
 // Creation state: captions, tooltips, visibility and design sizes in twips.
+// clang-format off
 constexpr Design kDesign[] = {
     {Child::Command1, "Command1", ChildKind::PushButton, "&Scan...", "Scan a New Image", false, true, 855, 255, ""},
     {Child::Command2, "Command2", ChildKind::PushButton, "&Info", "View Image Particulars", false, false, 855, 255, ""},
@@ -43,6 +44,7 @@ constexpr Design kDesign[] = {
     {Child::MenuPaste, "MenuPaste", ChildKind::Menu, "Paste Image", "", false, true, 0, 0, ""},
     {Child::MenuPasteImage, "MenuPasteImage", ChildKind::MenuItem, "Paste Image", "", true, true, 0, 0, ""},
 };
+// clang-format on
 
 }  // namespace
 

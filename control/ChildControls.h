@@ -10,16 +10,43 @@
 namespace folioray {
 
 enum class Child : int {
-    Command1, Command2, Command4, Command5, Command6,
-    Icon1, Icon2, Icon4, Icon5, Icon6,
-    Icon1a, Icon1b, Icon2a, Icon2b,
-    Image1, Image2, Text1, Text2, PB, Timer1, MenuPaste, MenuPasteImage,
+    Command1,
+    Command2,
+    Command4,
+    Command5,
+    Command6,
+    Icon1,
+    Icon2,
+    Icon4,
+    Icon5,
+    Icon6,
+    Icon1a,
+    Icon1b,
+    Icon2a,
+    Icon2b,
+    Image1,
+    Image2,
+    Text1,
+    Text2,
+    PB,
+    Timer1,
+    MenuPaste,
+    MenuPasteImage,
     Count
 };
 
 enum class ChildKind {
-    PushButton, PictureButton, PictureStore, Preview, PictureHolder, TextBox, MultiLineTextBox,
-    ProgressBar, Timer, Menu, MenuItem
+    PushButton,
+    PictureButton,
+    PictureStore,
+    Preview,
+    PictureHolder,
+    TextBox,
+    MultiLineTextBox,
+    ProgressBar,
+    Timer,
+    Menu,
+    MenuItem
 };
 
 // Names of the pictures the picture buttons and stores carry.
@@ -41,7 +68,7 @@ struct ChildControl {
     bool visible = false;
     bool enabled = true;
     float left = 0, top = 0, width = 0, height = 0;  // twips
-    std::string picture;                              // picture buttons and stores
+    std::string picture;                             // picture buttons and stores
     // Progress bar only.
     float max = 100, min = 0, value = 0;
     // Timer only.
@@ -49,7 +76,7 @@ struct ChildControl {
 };
 
 class ChildControls {
-public:
+  public:
     ChildControls();
 
     const ChildControl& operator[](Child c) const { return kids_[Index(c)]; }
@@ -75,7 +102,7 @@ public:
     void SetProgress(Child c, float max, float min, float value);
     void SetInterval(Child c, uint32_t ms);
 
-private:
+  private:
     static size_t Index(Child c) { return static_cast<size_t>(c); }
     ChildControl& At(Child c) { return kids_[Index(c)]; }
     void Changed(Child c);

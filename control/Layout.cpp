@@ -92,7 +92,8 @@ void ScanControl::SetSize(int32_t xWidth, int32_t yHeight) {
     try {
         err_.Clear();
         const double w = RoundHalfEven(static_cast<double>(xWidth) * ports_.host->TwipsPerPixelX());
-        const double h = RoundHalfEven(static_cast<double>(yHeight) * ports_.host->TwipsPerPixelY());
+        const double h =
+            RoundHalfEven(static_cast<double>(yHeight) * ports_.host->TwipsPerPixelY());
         auto fits = [](double v) { return v >= -2147483648.0 && v <= 2147483647.0; };
         if (!fits(w) || !fits(h)) return;  // overflow: the size is unchanged
         double nw = w < mMinWidth ? RoundHalfEven(mMinWidth) : w;

@@ -105,6 +105,8 @@ void ScanControl::SaveAsPDF(const Variant& blPDF) {
     }
 }
 
-void ScanControl::Text1_GotFocus() { FocusPreview(); }
+void ScanControl::Text1_GotFocus() {
+    FocusPreview();
+}
 
 }  // namespace folioray

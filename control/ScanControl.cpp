@@ -1,8 +1,8 @@
 #include "control/ScanControl.h"
 
-#include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
+#include <cstdlib>
 
 #include "platform/ports/Host.h"
 #include "platform/ports/Preview.h"
@@ -14,7 +14,7 @@ namespace {
 
 // Stands in when a host gives no container: nothing to show, 15 twips per pixel.
 class NullHost final : public Host {
-public:
+  public:
     void MsgBox(const std::string&, const std::string&, MsgBoxIcon) override {}
     void SetMousePointer(MousePointer) override {}
     void Beep() override {}
@@ -76,7 +76,9 @@ void ScanControl::Quality(int32_t vData) {
     if (vData >= 0 && vData <= 100) mQuality = vData;
 }
 
-void ScanControl::StartScan() { Command1_Click(); }
+void ScanControl::StartScan() {
+    Command1_Click();
+}
 
 void ScanControl::Command1_Click() {
     try {

@@ -48,19 +48,19 @@ void OutputFile::Close() {
 }
 
 void DeleteFile(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) ThrowFileError(errno, path);
     if (S_ISDIR(st.st_mode)) throw VbError(err::kPathFileAccess);
     if (::unlink(path.c_str()) != 0) ThrowFileError(errno, path);
 }
 
 bool FileExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 int64_t FileLength(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) ThrowFileError(errno, path);
     return static_cast<int64_t>(st.st_size);
 }

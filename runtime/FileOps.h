@@ -9,7 +9,7 @@ namespace folioray {
 
 // A text file opened for output (created or truncated). Lines end in CR LF.
 class OutputFile {
-public:
+  public:
     OutputFile() = default;
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -20,7 +20,7 @@ public:
     void Close();                         // flushes; reports a failed flush (disk full)
     bool IsOpen() const { return f_ != nullptr; }
 
-private:
+  private:
     std::FILE* f_ = nullptr;
     std::string path_;
 };

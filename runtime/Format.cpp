@@ -86,8 +86,8 @@ std::string FormatDateTime(const std::tm& t) {
     char month[64] = {0};
     std::strftime(month, sizeof month, "%b", &t);
     char buf[160];
-    std::snprintf(buf, sizeof buf, "%d-%s-%04d %02d:%02d:%02d", t.tm_mday, month,
-                  t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+    std::snprintf(buf, sizeof buf, "%d-%s-%04d %02d:%02d:%02d", t.tm_mday, month, t.tm_year + 1900,
+                  t.tm_hour, t.tm_min, t.tm_sec);
     return buf;
 }
 

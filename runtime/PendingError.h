@@ -8,7 +8,7 @@
 namespace folioray {
 
 class PendingError {
-public:
+  public:
     bool IsSet() const { return number_ != 0; }
     int32_t Number() const { return number_; }
     const std::string& Description() const { return description_; }
@@ -22,7 +22,7 @@ public:
     // Returns true when the step completed.
     bool Step(const std::function<void()>& step);
 
-private:
+  private:
     int32_t number_ = 0;
     std::string description_;
     std::string source_;

@@ -15,7 +15,9 @@ namespace folioray {
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 bool ParseRadix(const std::string& s, size_t pos, int radix, double& out) {
     if (pos >= s.size()) return false;

@@ -8,7 +8,7 @@
 namespace folioray {
 
 class Variant {
-public:
+  public:
     enum class Type { Empty, Missing, Null, Integer, Long, Double, Boolean, String, Object, Array };
 
     Variant() = default;  // Empty
@@ -54,7 +54,7 @@ public:
         return a.type_ == b.type_ && a.value_ == b.value_;
     }
 
-private:
+  private:
     explicit Variant(Type t) : type_(t) {}
     Type type_ = Type::Empty;
     std::variant<double, std::string> value_{0.0};

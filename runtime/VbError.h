@@ -38,14 +38,14 @@ std::string ErrorDescription(int32_t number);
 int32_t ErrorNumberFromErrno(int e, const std::string& path = {});
 
 class VbError : public std::runtime_error {
-public:
+  public:
     VbError(int32_t number, std::string source, std::string description);
     explicit VbError(int32_t number);  // standard description, no source
     int32_t Number() const { return number_; }
     const std::string& Source() const { return source_; }
     const std::string& Description() const { return description_; }
 
-private:
+  private:
     int32_t number_;
     std::string source_;
     std::string description_;

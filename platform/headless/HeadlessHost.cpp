@@ -7,11 +7,16 @@ namespace folioray {
 
 const char* IconName(MsgBoxIcon icon) {
     switch (icon) {
-        case MsgBoxIcon::Critical: return "stop";
-        case MsgBoxIcon::Question: return "question";
-        case MsgBoxIcon::Exclamation: return "exclamation";
-        case MsgBoxIcon::Information: return "information";
-        default: return "none";
+        case MsgBoxIcon::Critical:
+            return "stop";
+        case MsgBoxIcon::Question:
+            return "question";
+        case MsgBoxIcon::Exclamation:
+            return "exclamation";
+        case MsgBoxIcon::Information:
+            return "information";
+        default:
+            return "none";
     }
 }
 

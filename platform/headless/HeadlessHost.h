@@ -22,7 +22,7 @@ struct RecordedMessage {
 const char* IconName(MsgBoxIcon icon);
 
 class HeadlessHost : public Host {
-public:
+  public:
     void MsgBox(const std::string& prompt, const std::string& title, MsgBoxIcon icon) override;
     void SetMousePointer(MousePointer pointer) override;
     void Beep() override { ++beeps; }
@@ -69,7 +69,7 @@ public:
     std::map<std::string, int> refreshes;
     bool timerEnabled = false;
     uint32_t timerInterval = 0;
-    std::vector<std::string> popups;     // menus popped up
+    std::vector<std::string> popups;  // menus popped up
     int detailViews = 0;
     float detailWidth = 0, detailHeight = 0;
     Picture detailPicture;  // what the last detail view showed
@@ -82,12 +82,12 @@ public:
 
     std::function<void(const RecordedMessage&)> onMessage;
     std::function<void(const std::string&)> onChildChanged;
-    std::function<void()> onTimer;         // calls ScanControl::Timer1_Timer
-    std::function<void()> onDoEvents;      // extra work a test wants run at a pump point
+    std::function<void()> onTimer;                    // calls ScanControl::Timer1_Timer
+    std::function<void()> onDoEvents;                 // extra work a test wants run at a pump point
     std::function<void(const std::string&)> onPopup;  // a test may choose a menu item
     std::function<void(frmAbout&)> onAbout;
 
-private:
+  private:
     std::vector<Posted> queue_;  // posted, not yet delivered to the field
     void Deliver(const Posted& m);
 };

@@ -7,7 +7,7 @@
 namespace folioray {
 
 class HeadlessPreview : public Preview {
-public:
+  public:
     void Load(const std::string& path) override {
         loaded = path;
         ++loads;

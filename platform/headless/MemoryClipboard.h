@@ -5,7 +5,7 @@
 namespace folioray {
 
 class MemoryClipboard : public Clipboard {
-public:
+  public:
     void Clear() override {
         dib_.reset();
         text_.reset();
@@ -18,7 +18,7 @@ public:
 
     int clears = 0;
 
-private:
+  private:
     std::optional<std::vector<uint8_t>> dib_;
     std::optional<std::string> text_;
 };

@@ -9,7 +9,7 @@
 namespace folioray {
 
 class Clipboard {
-public:
+  public:
     virtual ~Clipboard() = default;
     virtual void Clear() = 0;
     virtual std::optional<std::vector<uint8_t>> GetDib() = 0;  // nothing when no picture

@@ -13,7 +13,7 @@ enum class MsgBoxIcon { None, Critical, Question, Exclamation, Information };
 enum class MousePointer { Default, Hourglass };
 
 class Host {
-public:
+  public:
     virtual ~Host() = default;
 
     // One OK button; returns when the user has closed it.

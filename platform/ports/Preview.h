@@ -8,7 +8,7 @@
 namespace folioray {
 
 class Preview {
-public:
+  public:
     virtual ~Preview() = default;
     // The default property write: load and show this image file.
     virtual void Load(const std::string& path) = 0;

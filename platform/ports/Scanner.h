@@ -5,7 +5,7 @@
 namespace folioray {
 
 class Scanner {
-public:
+  public:
     virtual ~Scanner() = default;
     // 0: no acquisition support on this system.
     virtual int16_t TWAIN_IsAvailable() = 0;

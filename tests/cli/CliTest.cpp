@@ -22,10 +22,12 @@ TEST(CliTest, TextModeStoresTheTextAndRaisesTheEvent) {
 }
 
 TEST(CliTest, PropertyWritesFollowTheControlsRules) {
-    auto r = Cli({"--set", "Quality=101", "--get", "Quality", "--set", "Quality=0", "--get",
-                  "Quality", "--set", "ShowModeButton=yes", "--get", "ShowModeButton", "--set",
-                  "SaveAsPDF=1", "--get", "SaveAsPDF", "--set", "FullScreen=5", "--get",
-                  "FullScreen", "--set", "ControlMode=2", "--get", "ControlMode"});
+    auto r =
+        Cli({"--set",     "Quality=101",    "--get",        "Quality",     "--set",
+             "Quality=0", "--get",          "Quality",      "--set",       "ShowModeButton=yes",
+             "--get",     "ShowModeButton", "--set",        "SaveAsPDF=1", "--get",
+             "SaveAsPDF", "--set",          "FullScreen=5", "--get",       "FullScreen",
+             "--set",     "ControlMode=2",  "--get",        "ControlMode"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
               "Quality=60\nQuality=0\nShowModeButton=True\nSaveAsPDF=True\nFullScreen=1\n"
@@ -48,7 +50,9 @@ struct BadArgs {
 
 class CliBadArgsTest : public ::testing::TestWithParam<BadArgs> {};
 
-void PrintTo(const BadArgs& b, std::ostream* os) { *os << b.name; }
+void PrintTo(const BadArgs& b, std::ostream* os) {
+    *os << b.name;
+}
 
 TEST_P(CliBadArgsTest, ExitTwoWithAClearError) {
     auto r = Cli(GetParam().args);

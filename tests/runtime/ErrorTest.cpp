@@ -12,11 +12,16 @@ namespace {
 
 TEST(ErrorDescriptionTest, StandardTexts) {
     const std::pair<int32_t, const char*> cases[] = {
-        {53, "File not found"},         {76, "Path not found"},
-        {70, "Permission denied"},      {75, "Path/File access error"},
-        {52, "Bad file name or number"}, {6, "Overflow"},
-        {9, "Subscript out of range"},  {13, "Type mismatch"},
-        {94, "Invalid use of Null"},    {481, "Invalid picture"},
+        {53, "File not found"},
+        {76, "Path not found"},
+        {70, "Permission denied"},
+        {75, "Path/File access error"},
+        {52, "Bad file name or number"},
+        {6, "Overflow"},
+        {9, "Subscript out of range"},
+        {13, "Type mismatch"},
+        {94, "Invalid use of Null"},
+        {481, "Invalid picture"},
         {12345, "Application-defined or object-defined error"},
     };
     for (const auto& [n, text] : cases) EXPECT_EQ(ErrorDescription(n), text) << n;

@@ -8,7 +8,7 @@ namespace folioray {
 namespace {
 
 class FormatNumberTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const std::string comma = ",";
         SetGroupSeparatorOverride(&comma);
@@ -44,8 +44,7 @@ TEST_F(FormatNumberTest, Patterns) {
         {-1234.4, "###,###,##0", "-1,234"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FormatNumber(c.value, c.pattern), c.expected)
-            << c.value << " with " << c.pattern;
+        EXPECT_EQ(FormatNumber(c.value, c.pattern), c.expected) << c.value << " with " << c.pattern;
     }
 }
 

@@ -16,7 +16,9 @@ struct BoolCase {
     int32_t error;
 };
 
-void PrintTo(const BoolCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BoolCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ToBoolTest : public ::testing::TestWithParam<BoolCase> {};
 
@@ -39,16 +41,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BoolCase{"empty", Variant(), false, 0}, BoolCase{"zero", Variant(0), false, 0},
         BoolCase{"seven", Variant(7), true, 0}, BoolCase{"negative", Variant(-1), true, 0},
-        BoolCase{"half", Variant(0.5), true, 0},
-        BoolCase{"int16", Variant(int16_t{0}), false, 0},
+        BoolCase{"half", Variant(0.5), true, 0}, BoolCase{"int16", Variant(int16_t{0}), false, 0},
         BoolCase{"true", Variant(true), true, 0}, BoolCase{"false", Variant(false), false, 0},
         BoolCase{"lowerfalse", Variant("false"), false, 0},
         BoolCase{"upperTRUE", Variant("TRUE"), true, 0},
-        BoolCase{"mixed", Variant("tRuE"), true, 0},
-        BoolCase{"numeric1", Variant("1"), true, 0},
+        BoolCase{"mixed", Variant("tRuE"), true, 0}, BoolCase{"numeric1", Variant("1"), true, 0},
         BoolCase{"numeric0", Variant(" 0 "), false, 0},
-        BoolCase{"decimal", Variant("0.0"), false, 0},
-        BoolCase{"hex", Variant("&H10"), true, 0},
+        BoolCase{"decimal", Variant("0.0"), false, 0}, BoolCase{"hex", Variant("&H10"), true, 0},
         BoolCase{"yes", Variant("yes"), std::nullopt, err::kTypeMismatch},
         BoolCase{"spacedTrue", Variant(" TRUE "), std::nullopt, err::kTypeMismatch},
         BoolCase{"emptyText", Variant(""), std::nullopt, err::kTypeMismatch},
@@ -64,7 +63,9 @@ struct LongCase {
     int32_t error;
 };
 
-void PrintTo(const LongCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LongCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ToLongTest : public ::testing::TestWithParam<LongCase> {};
 
@@ -86,11 +87,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ToLongTest,
     ::testing::Values(
         LongCase{"empty", Variant(), 0, 0}, LongCase{"long", Variant(42), 42, 0},
-        LongCase{"trueIsMinusOne", Variant(true), -1, 0},
-        LongCase{"halfDown", Variant(2.5), 2, 0}, LongCase{"halfUp", Variant(3.5), 4, 0},
-        LongCase{"negHalf", Variant(-2.5), -2, 0}, LongCase{"text", Variant("17"), 17, 0},
-        LongCase{"textHalf", Variant("0.5"), 0, 0}, LongCase{"textOneHalf", Variant("1.5"), 2, 0},
-        LongCase{"spaces", Variant("  12  "), 12, 0},
+        LongCase{"trueIsMinusOne", Variant(true), -1, 0}, LongCase{"halfDown", Variant(2.5), 2, 0},
+        LongCase{"halfUp", Variant(3.5), 4, 0}, LongCase{"negHalf", Variant(-2.5), -2, 0},
+        LongCase{"text", Variant("17"), 17, 0}, LongCase{"textHalf", Variant("0.5"), 0, 0},
+        LongCase{"textOneHalf", Variant("1.5"), 2, 0}, LongCase{"spaces", Variant("  12  "), 12, 0},
         LongCase{"exponent", Variant("1e3"), 1000, 0},
         LongCase{"max", Variant("2147483647"), 2147483647, 0},
         LongCase{"min", Variant(-2147483648.0), INT32_MIN, 0},
@@ -114,7 +114,9 @@ struct TextCase {
     int32_t error;
 };
 
-void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TextCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ToTextTest : public ::testing::TestWithParam<TextCase> {};
 

@@ -45,7 +45,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 bool Exists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
 }
 
