@@ -1,9 +1,88 @@
 // The Paste command.
+#include "acquire/ClipboardDib.h"
 #include "control/ScanControl.h"
+#include "platform/ports/Clipboard.h"
+#include "platform/ports/Host.h"
+#include "platform/ports/Preview.h"
+#include "runtime/VbError.h"
 
 namespace folioray {
 
-void ScanControl::PasteCommand() {}
-void ScanControl::LoadClipboardPicture() {}
+namespace {
+
+struct AcquiringScope {
+    bool& flag;
+    ~AcquiringScope() { flag = false; }
+};
+
+}  // namespace
+
+void ScanControl::PasteCommand() {
+    Host& host = *ports_.host;
+    if (acquiring_) {
+        host.Beep();  // a click handled while a scan or paste pumps messages
+        return;
+    }
+    acquiring_ = true;
+    const AcquiringScope scope{acquiring_};
+    const std::string jpgPath = mFilePath + "scanx.jpg";
+    err_.Clear();
+    if (!WriteTest(jpgPath)) {
+        const std::string description = ErrorDescription(err_.Number());
+        err_.Clear();
+        host.MsgBox(
+            "The picture cannot be saved to the specified filename. Error is " + description,
+            "File is not writable", MsgBoxIcon::Critical);
+        return;
+    }
+    err_.Clear();
+    host.SetMousePointer(MousePointer::Hourglass);
+    err_.Step([&] { LoadClipboardPicture(); });
+    err_.Step([&] { host.DoEvents(); });
+    if (err_.IsSet()) {
+        host.MsgBox(
+            "An Error occurred while transferring the image from the clipboard to memory. The "
+            "problem was identified as " +
+                ErrorDescription(err_.Number()) + ". Please try again.",
+            "Clipboard Paste unsuccessful", MsgBoxIcon::Exclamation);
+        host.SetMousePointer(MousePointer::Default);
+        return;
+    }
+    if (!SaveImage2AsJpeg(jpgPath)) {
+        host.MsgBox("An Error occurred while attempting to save the file to JPG format.",
+                    "Error saving file.", MsgBoxIcon::Exclamation);
+        host.SetMousePointer(MousePointer::Default);
+        return;
+    }
+    err_.Step([&] {
+        if (ports_.preview) ports_.preview->Load(jpgPath);
+    });
+    RecordImageFacts(jpgPath);
+    mCurrentName = jpgPath;
+    err_.Step([&] {
+        kids_.SetEnabled(Child::Command2, true);
+        kids_.SetPicture(Child::Icon2, kids_[Child::Icon2a].picture);
+    });
+    std::string result = jpgPath;
+    if (mSaveAsPDF) {
+        const std::string pdfPath = mFilePath + "scanx.pdf";
+        if (!ConvertToPdf(jpgPath, pdfPath, true)) return;
+        result = pdfPath;
+    }
+    mCurrentName = result;
+    FocusPreview();
+    host.SetMousePointer(MousePointer::Default);
+    // The event gets a copy: a host writing to it leaves CurrentName alone.
+    std::string fileName = result;
+    RaiseScanComplete(fileName);
+}
+
+void ScanControl::LoadClipboardPicture() {
+    if (!ports_.clipboard) throw VbError(err::kCantOpenClipboard);
+    const std::optional<std::vector<uint8_t>> dib = ports_.clipboard->GetDib();
+    // No picture on the clipboard is an invalid picture; Image2 keeps what it had.
+    if (!dib) throw VbError(err::kInvalidPicture);
+    image2_ = PictureFromDib(*dib);
+}
 
 }  // namespace folioray

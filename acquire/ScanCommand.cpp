@@ -1,26 +1,186 @@
 // The Scan and Source commands and the acquisition routine.
+#include <cmath>
+#include <cstdint>
+
+#include "acquire/ClipboardDib.h"
 #include "control/ScanControl.h"
+#include "imaging/CDIBSection.h"
+#include "imaging/IntelJPGLibrary.h"
+#include "platform/ports/Clipboard.h"
 #include "platform/ports/Host.h"
+#include "platform/ports/Preview.h"
+#include "platform/ports/Scanner.h"
+#include "runtime/FileOps.h"
+#include "runtime/Format.h"
+#include "runtime/Text.h"
+#include "runtime/VbError.h"
 
 namespace folioray {
+
+namespace {
+
+const char* const kScanFailed = "The picture could not be scanned.\r\n\r\n";
+
+// A measured length as a 32-bit count; a value that cannot be one is an overflow.
+int32_t ToLong(double v) {
+    const double r = RoundHalfEven(v);
+    if (!std::isfinite(r) || r < INT32_MIN || r > INT32_MAX) throw VbError(err::kOverflow);
+    return static_cast<int32_t>(r);
+}
+
+struct AcquiringScope {
+    bool& flag;
+    ~AcquiringScope() { flag = false; }
+};
+
+// A platform without a clipboard behaves as one whose clipboard cannot be opened.
+void ClearClipboard(Clipboard* clipboard) {
+    if (!clipboard) throw VbError(err::kCantOpenClipboard);
+    clipboard->Clear();
+}
+
+}  // namespace
 
 void ScanControl::ScanCommand() {
     if (mControlMode == 1) {
         StoreText();
         return;
     }
-    // Acquisition is not wired yet: behaves as a system without an acquisition library.
-    ports_.host->MsgBox(
-        "No TWAIN Compliant Image Source was found on your system. Without a TWAIN Source, this "
-        "image scanner cannot be used.",
-        "TWAIN Capability not Found", MsgBoxIcon::Exclamation);
+    if (acquiring_) {
+        ports_.host->Beep();  // a click handled while this scan pumps messages
+        return;
+    }
+    acquiring_ = true;
+    const AcquiringScope scope{acquiring_};
+    err_.Clear();
+    int16_t available = 0;
+    err_.Step([&] {
+        if (ports_.scanner) available = ports_.scanner->TWAIN_IsAvailable();
+    });
+    if (available == 0) {
+        ports_.host->MsgBox(
+            "No TWAIN Compliant Image Source was found on your system. Without a TWAIN Source, "
+            "this image scanner cannot be used.",
+            "TWAIN Capability not Found", MsgBoxIcon::Exclamation);
+        FocusPreview();
+        return;
+    }
+    const std::string jpgPath = mFilePath + "scanx.jpg";
+    const std::string error = AcquireToFile(jpgPath);
+    if (!error.empty()) {
+        ports_.host->MsgBox(kScanFailed + error, "Pagewright Control", MsgBoxIcon::Critical);
+        FocusPreview();
+        return;
+    }
+    std::string result = jpgPath;
+    if (mSaveAsPDF) {
+        const std::string pdfPath = mFilePath + "scanx.pdf";
+        if (!ConvertToPdf(jpgPath, pdfPath, false)) return;
+        result = pdfPath;
+    }
+    mCurrentName = result;
+    FocusPreview();
+    // The event gets a copy: a host writing to it leaves CurrentName alone.
+    std::string fileName = result;
+    RaiseScanComplete(fileName);
+}
+
+void ScanControl::SourceCommand() {
+    err_.Step([&] {
+        if (ports_.scanner) ports_.scanner->TWAIN_SelectImageSource(0);
+    });
     FocusPreview();
 }
 
-void ScanControl::SourceCommand() { FocusPreview(); }
+std::string ScanControl::AcquireToFile(std::string FileName) {
+    err_.Clear();
+    FileName = Trim(FileName);
+    // The test removes any earlier file of that name, whatever follows.
+    if (!WriteTest(FileName)) {
+        std::string text = "The picture cannot be saved to the specified filename. Error is " +
+                           ErrorDescription(err_.Number());
+        err_.Clear();
+        return text;
+    }
+    Host& host = *ports_.host;
+    host.SetMousePointer(MousePointer::Hourglass);
+    auto fail = [&](std::string text) {
+        host.SetMousePointer(MousePointer::Default);
+        err_.Clear();
+        return text;
+    };
+    err_.Step([&] { ClearClipboard(ports_.clipboard); });
+    int16_t acquired = 0;
+    err_.Step([&] {
+        if (ports_.scanner) acquired = ports_.scanner->TWAIN_AcquireToClipboard(0, 0);
+    });
+    if (acquired == 0) {
+        return fail(
+            "A Problem was encountered while attempting to aquire the image. Please try again.");
+    }
+    err_.Step([&] { host.DoEvents(); });
+    err_.Step([&] { LoadClipboardPicture(); });
+    err_.Step([&] { host.DoEvents(); });
+    err_.Step([&] { ClearClipboard(ports_.clipboard); });
+    if (err_.IsSet()) {
+        return fail(
+            "An Error occurred while transferring the image from the clipboard to memory. The "
+            "problem was identified as " +
+            ErrorDescription(err_.Number()));
+    }
+    if (!SaveImage2AsJpeg(FileName)) {
+        return fail("An Error occurred while attempting to save the file to JPG format.");
+    }
+    err_.Step([&] {
+        if (ports_.preview) ports_.preview->Load(FileName);
+    });
+    RecordImageFacts(FileName);
+    err_.Step([&] {
+        kids_.SetEnabled(Child::Command2, true);
+        kids_.SetPicture(Child::Icon2, kids_[Child::Icon2a].picture);
+    });
+    host.SetMousePointer(MousePointer::Default);
+    // Leaving the routine ends its trapped failures.
+    err_.Clear();
+    return {};
+}
 
-std::string ScanControl::AcquireToFile(std::string) { return {}; }
-bool ScanControl::SaveImage2AsJpeg(const std::string&) { return false; }
-void ScanControl::RecordImageFacts(const std::string&) {}
+bool ScanControl::SaveImage2AsJpeg(const std::string& path) {
+    bool saved = false;
+    CDIBSection dib(ports_.clipboard, ports_.host);
+    err_.Step([&] { dib.CreateFromPicture(image2_); });
+    err_.Step([&] {
+        if (!ports_.jpeg) {
+            throw VbError(err::kJpegLibrary, "Folioray2.mIntelJPEGLibrary",
+                          "No JPEG library is available");
+        }
+        saved = SaveJpegFile(*ports_.jpeg, dib, path, mQuality);
+    });
+    return saved;
+}
+
+void ScanControl::RecordImageFacts(const std::string& path) {
+    Host& host = *ports_.host;
+    // Image2 takes the picture's natural size in twips; the facts are read back from it.
+    err_.Step([&] {
+        const float tpx = host.TwipsPerPixelX();
+        mImageWidth = ToLong(static_cast<double>(static_cast<float>(image2_.width) * tpx) / tpx);
+    });
+    err_.Step([&] {
+        const float tpy = host.TwipsPerPixelY();
+        mImageHeight = ToLong(static_cast<double>(static_cast<float>(image2_.height) * tpy) / tpy);
+    });
+    err_.Step([&] {
+        const int64_t length = FileLength(path);
+        if (length > INT32_MAX) throw VbError(err::kOverflow);
+        mImageSize = static_cast<int32_t>(length);
+    });
+    err_.Step([&] {
+        mImageInfo = "Dimensions : " + FormatNumber(mImageWidth, "#####0") + " x " +
+                     FormatNumber(mImageHeight, "#######0") +
+                     "\r\nSize : " + FormatNumber(mImageSize, "###,###,###,###,##0") +
+                     " bytes\r\nType : JPG";
+    });
+}
 
 }  // namespace folioray

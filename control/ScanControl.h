@@ -142,6 +142,8 @@ private:
     bool uploading_ = false;
     // Timer1's typing run is pumping messages: a tick inside it is held for later.
     bool typing_ = false;
+    // A Scan or Paste command is acquiring: one started from a pumped message is refused.
+    bool acquiring_ = false;
 
     friend class ScanControlTestPeer;  // tests: stands in for stages built elsewhere
 };

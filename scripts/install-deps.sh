@@ -9,7 +9,7 @@ pkgs=(
   libsane-dev libsane1 sane-utils
   libturbojpeg0-dev libjpeg62-turbo-dev
   libcurl4-openssl-dev curl
-  libhpdf-dev
+  libhpdf-dev libpng-dev
   python3 python3-pyftpdlib
   poppler-utils img2pdf valgrind
 )

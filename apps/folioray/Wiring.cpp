@@ -1,5 +1,9 @@
 #include "apps/folioray/Wiring.h"
 
+#include <iostream>
+
+#include "apps/folioray/AboutWiring.h"
+#include "apps/folioray/AcquireWiring.h"
 #include "control/ScanControl.h"
 
 namespace folioray {
@@ -8,15 +12,35 @@ CliPlatform::CliPlatform() {
     ports_.host = &host_;
     ports_.clipboard = &clipboard_;
     ports_.preview = &preview_;
+    ports_.internet = &internet_;
+    about_ = std::make_unique<AboutWiring>();
+    ports_.registry = about_->registry();
+    ports_.launcher = about_->launcher();
+    // ---- acquisition
+    acquire_ = std::make_unique<AcquireWiring>(clipboard_);
+    ports_.scanner = acquire_->scanner();
+    ports_.jpeg = acquire_->jpeg();
+    ports_.objects = acquire_->objects();
 }
 
 CliPlatform::~CliPlatform() = default;
 
-void CliPlatform::Attach(ScanControl&) {}
+void CliPlatform::Attach(ScanControl& control) {
+    about_->Attach(host_);
+    control.UploadProgress = [this](int32_t current, int32_t total) {
+        if (printProgress_) std::cout << "Progress: " << current << "/" << total << "\n";
+    };
+}
 
-bool CliPlatform::HandleOption(const std::string&,
-                               const std::function<const std::string&(const char*)>&,
-                               ScanControl&) {
+bool CliPlatform::HandleOption(const std::string& opt,
+                               const std::function<const std::string&(const char*)>& next,
+                               ScanControl& control) {
+    if (about_->HandleOption(opt, next)) return true;
+    if (acquire_->HandleOption(opt, next, control)) return true;  // ---- acquisition
+    if (opt == "--progress") {
+        printProgress_ = true;
+        return true;
+    }
     return false;
 }
 

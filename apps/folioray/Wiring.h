@@ -8,11 +8,14 @@
 #include "platform/headless/HeadlessHost.h"
 #include "platform/headless/HeadlessPreview.h"
 #include "platform/headless/MemoryClipboard.h"
+#include "platform/curl/CurlInternet.h"
 #include "platform/ports/Ports.h"
 
 namespace folioray {
 
 class ScanControl;
+class AboutWiring;
+class AcquireWiring;
 
 class CliPlatform {
 public:
@@ -33,7 +36,12 @@ private:
     HeadlessHost host_;
     MemoryClipboard clipboard_;
     HeadlessPreview preview_;
+    CurlInternet internet_;
+    bool printProgress_ = false;
     Ports ports_;
+    std::unique_ptr<AboutWiring> about_;  // registry file, launcher, About box printing
+    // ---- acquisition: SANE scanner, TurboJPEG, object registry with "Image.Stream"
+    std::unique_ptr<AcquireWiring> acquire_;
 };
 
 }  // namespace folioray

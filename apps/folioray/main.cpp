@@ -28,7 +28,12 @@ Runs one ScanControl without a screen. Options run left to right:
   --paste-image FILE      put a picture file (BMP, PNG, JPEG, PPM) on the clipboard, then paste it
   --device NAME           the scanner device for later scans
   --source NAME           choose the scanner source (as the Source command does)
+  --scan-option NAME=VALUE  a SANE option of the device for later scans (mode, resolution...)
+  --scan-timeout SECONDS  give up on a device that sends nothing for this long (default 90)
   --progress              print a line per upload progress step
+  --registry FILE         read the registry from this REGEDIT4 file (default: $FOLIORAY_REGISTRY,
+                          else ~/.config/folioray2/registry.reg)
+  --about-sysinfo         the About box presses System Info before it is closed
   --help                  this text
 
 Properties: FullScreen, ButtonStyle, CurrentName (read only), ShowModeButton, SaveAsPDF,

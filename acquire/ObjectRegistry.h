@@ -1,0 +1,29 @@
+#pragma once
+// The objects a host offers by ProgID. Hosts register the real makers at start-up (the
+// libharu "Image.Stream" from platform/haru); tests register stand-ins or leave a ProgID out.
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/ports/ObjectFactory.h"
+
+namespace folioray {
+
+class ObjectRegistry : public ObjectFactory {
+  public:
+    using Maker = std::function<std::unique_ptr<Dispatch>()>;
+
+    // Replaces an earlier maker of the same ProgID (ProgIDs compare without case).
+    void Register(const std::string& progId, Maker maker);
+    void Unregister(const std::string& progId);
+    bool IsRegistered(const std::string& progId) const;
+
+    // VbError 429 when the ProgID is unknown or its maker gives nothing.
+    std::unique_ptr<Dispatch> CreateObject(const std::string& progId) override;
+
+  private:
+    std::map<std::string, Maker> makers_;  // keyed by the lower-case ProgID
+};
+
+}  // namespace folioray

@@ -1,0 +1,198 @@
+#include "platform/sane/SaneFrames.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace folioray::sane {
+
+namespace {
+
+int Channels(FrameFormat f) {
+    return f == FrameFormat::Rgb ? 3 : 1;
+}
+
+void Put16(std::vector<uint8_t>& v, size_t at, uint16_t x) {
+    v[at] = static_cast<uint8_t>(x);
+    v[at + 1] = static_cast<uint8_t>(x >> 8);
+}
+void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
+    for (int i = 0; i < 4; ++i) v[at + i] = static_cast<uint8_t>(x >> (8 * i));
+}
+
+}  // namespace
+
+FrameAssembler::FrameAssembler(uint64_t maxPixels) : maxPixels_(maxPixels) {
+    // Six bytes a pixel is the most any frame layout needs (16-bit RGB).
+    maxBytes_ = maxPixels_ * 6;
+}
+
+void FrameAssembler::BeginFrame(const FrameParams& p) {
+    if (p.depth != 1 && p.depth != 8 && p.depth != 16) {
+        throw FrameError("unsupported sample depth " + std::to_string(p.depth));
+    }
+    if (p.bytesPerLine <= 0) throw FrameError("the device announced no bytes per line");
+    const bool plane = p.format == FrameFormat::Red || p.format == FrameFormat::Green ||
+                       p.format == FrameFormat::Blue;
+    for (const Frame& f : frames_) {
+        const bool fPlane =
+            f.params.format != FrameFormat::Gray && f.params.format != FrameFormat::Rgb;
+        if (!plane || !fPlane) throw FrameError("unexpected frame after a complete picture");
+        if (f.params.format == p.format) throw FrameError("the same colour plane came twice");
+    }
+    Frame f;
+    f.params = p;
+    // Pixels that the line really holds; a pixel count beyond the line is not believed.
+    const uint64_t bitsPerPixel = static_cast<uint64_t>(Channels(p.format)) * p.depth;
+    const uint64_t fit = static_cast<uint64_t>(p.bytesPerLine) * 8 / bitsPerPixel;
+    uint64_t width = p.pixelsPerLine > 0 ? std::min<uint64_t>(p.pixelsPerLine, fit) : fit;
+    if (width == 0) throw FrameError("a line holds no whole pixel");
+    if (width > maxPixels_) throw FrameError("the picture is too large");
+    f.width = static_cast<int32_t>(width);
+    if (p.lines > 0) {
+        const uint64_t announced = static_cast<uint64_t>(p.lines) * p.bytesPerLine;
+        // Room for what is announced (a hint only: the data may be shorter or longer).
+        if (announced <= maxBytes_ - std::min(maxBytes_, received_)) {
+            f.bytes.reserve(static_cast<size_t>(announced));
+        }
+        expected_ = received_ + announced;
+    } else {
+        expected_ = 0;
+    }
+    frames_.push_back(std::move(f));
+}
+
+void FrameAssembler::Append(const uint8_t* data, size_t length) {
+    if (frames_.empty() || frames_.back().ended) throw FrameError("data outside a frame");
+    if (length == 0) return;
+    if (received_ + length > maxBytes_) throw FrameError("the picture is too large");
+    Frame& f = frames_.back();
+    f.bytes.insert(f.bytes.end(), data, data + length);
+    received_ += length;
+}
+
+void FrameAssembler::EndFrame() {
+    if (frames_.empty()) throw FrameError("no frame to end");
+    frames_.back().ended = true;
+}
+
+bool FrameAssembler::Complete() const {
+    if (frames_.empty() || !frames_.back().ended) return false;
+    const FrameFormat first = frames_.front().params.format;
+    if (first == FrameFormat::Gray || first == FrameFormat::Rgb) return true;
+    return frames_.size() == 3;
+}
+
+uint8_t FrameAssembler::Sample(const Frame& f, uint64_t row, uint64_t x, int channel) const {
+    const FrameParams& p = f.params;
+    const int ch = Channels(p.format);
+    const uint64_t sample = x * ch + channel;
+    const uint64_t lineStart = row * static_cast<uint64_t>(p.bytesPerLine);
+    const size_t n = f.bytes.size();
+    // Whatever the device did not send reads as white paper.
+    switch (p.depth) {
+        case 1: {
+            const uint64_t at = lineStart + sample / 8;
+            if (at >= n) return 255;
+            const bool bit = (f.bytes[at] >> (7 - sample % 8)) & 1;
+            // Line art marks black with 1; colour planes mark full intensity with 1.
+            if (p.format == FrameFormat::Gray) return bit ? 0 : 255;
+            return bit ? 255 : 0;
+        }
+        case 8: {
+            const uint64_t at = lineStart + sample;
+            return at < n ? f.bytes[at] : 255;
+        }
+        default: {
+            const uint64_t at = lineStart + sample * 2;
+            if (at + 1 >= n) return 255;
+            uint16_t v;
+            std::memcpy(&v, &f.bytes[at], 2);  // samples come in the host's byte order
+            return static_cast<uint8_t>(v >> 8);
+        }
+    }
+}
+
+std::vector<uint8_t> FrameAssembler::MakeDib(double dotsPerInch) const {
+    if (!Complete()) throw FrameError("the device ended before the picture was complete");
+    uint64_t width = UINT64_MAX;
+    uint64_t height = 0;
+    for (const Frame& f : frames_) {
+        width = std::min<uint64_t>(width, static_cast<uint64_t>(f.width));
+        const uint64_t bpl = static_cast<uint64_t>(f.params.bytesPerLine);
+        height = std::max<uint64_t>(height, (f.bytes.size() + bpl - 1) / bpl);
+    }
+    if (height == 0) throw FrameError("the device sent no image data");
+    if (width > maxPixels_ / height || height > INT32_MAX) {
+        throw FrameError("the picture is too large");
+    }
+    const uint64_t stride = (width * 3 + 3) & ~uint64_t{3};
+    const uint64_t imageBytes = stride * height;
+    std::vector<uint8_t> dib(40 + imageBytes, 0);
+    Put32(dib, 0, 40);
+    Put32(dib, 4, static_cast<uint32_t>(width));
+    Put32(dib, 8, static_cast<uint32_t>(height));  // positive: rows bottom-up
+    Put16(dib, 12, 1);
+    Put16(dib, 14, 24);
+    Put32(dib, 16, 0);  // BI_RGB
+    Put32(dib, 20, imageBytes <= UINT32_MAX ? static_cast<uint32_t>(imageBytes) : 0);
+    const double perMetre = dotsPerInch > 0 ? std::round(dotsPerInch / 0.0254) : 0;
+    const uint32_t ppm = perMetre > 0 && perMetre < INT32_MAX ? static_cast<uint32_t>(perMetre) : 0;
+    Put32(dib, 24, ppm);
+    Put32(dib, 28, ppm);
+
+    // Which frame and channel give red, green and blue.
+    const Frame* source[3] = {nullptr, nullptr, nullptr};
+    int channel[3] = {0, 0, 0};
+    for (const Frame& f : frames_) {
+        switch (f.params.format) {
+            case FrameFormat::Gray:
+                source[0] = source[1] = source[2] = &f;
+                break;
+            case FrameFormat::Rgb:
+                for (int c = 0; c < 3; ++c) {
+                    source[c] = &f;
+                    channel[c] = c;
+                }
+                break;
+            case FrameFormat::Red:
+                source[0] = &f;
+                break;
+            case FrameFormat::Green:
+                source[1] = &f;
+                break;
+            case FrameFormat::Blue:
+                source[2] = &f;
+                break;
+        }
+    }
+    // The common case, one 8-bit frame, row by row; anything else sample by sample.
+    const Frame& first = frames_.front();
+    const bool oneEightBitFrame = frames_.size() == 1 && first.params.depth == 8;
+    const uint64_t bpl = static_cast<uint64_t>(first.params.bytesPerLine);
+    for (uint64_t row = 0; row < height; ++row) {
+        // The device sends the top line first; the DIB keeps it last.
+        uint8_t* d = dib.data() + 40 + (height - 1 - row) * stride;
+        if (oneEightBitFrame && (row + 1) * bpl <= first.bytes.size()) {
+            const uint8_t* s = first.bytes.data() + row * bpl;
+            if (first.params.format == FrameFormat::Rgb) {
+                for (uint64_t x = 0; x < width; ++x, s += 3) {
+                    d[x * 3] = s[2];
+                    d[x * 3 + 1] = s[1];
+                    d[x * 3 + 2] = s[0];
+                }
+            } else {
+                for (uint64_t x = 0; x < width; ++x) d[x * 3] = d[x * 3 + 1] = d[x * 3 + 2] = s[x];
+            }
+            continue;
+        }
+        for (uint64_t x = 0; x < width; ++x) {
+            d[x * 3 + 2] = Sample(*source[0], row, x, channel[0]);
+            d[x * 3 + 1] = Sample(*source[1], row, x, channel[1]);
+            d[x * 3 + 0] = Sample(*source[2], row, x, channel[2]);
+        }
+    }
+    return dib;
+}
+
+}  // namespace folioray::sane

@@ -1,0 +1,583 @@
+#include "platform/sane/SaneScanner.h"
+
+#include <dirent.h>
+#include <sane/sane.h>
+#include <sane/saneopts.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "acquire/ClipboardDib.h"
+#include "platform/sane/SaneFrames.h"
+
+namespace folioray {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class SaneFailure : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+std::string StatusText(const char* call, SANE_Status s) {
+    return std::string(call) + ": " + sane_strstatus(s);
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// A SANE option looked up by name on an open device.
+struct OptionRef {
+    SANE_Int index = -1;
+    const SANE_Option_Descriptor* desc = nullptr;
+};
+
+OptionRef FindOption(SANE_Handle h, const std::string& name) {
+    SANE_Int count = 0;
+    if (sane_control_option(h, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) {
+        return {};
+    }
+    for (SANE_Int i = 1; i < count; ++i) {
+        const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, i);
+        if (d && d->name && name == d->name) return {i, d};
+    }
+    return {};
+}
+
+bool ParseBool(const std::string& v, SANE_Bool& out) {
+    const std::string s = Lower(v);
+    if (s == "yes" || s == "true" || s == "1" || s == "on") {
+        out = SANE_TRUE;
+    } else if (s == "no" || s == "false" || s == "0" || s == "off") {
+        out = SANE_FALSE;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void ApplyOption(SANE_Handle h, const std::string& name, const std::string& value) {
+    const OptionRef o = FindOption(h, name);
+    if (!o.desc) throw SaneFailure("the device has no option '" + name + "'");
+    if (!SANE_OPTION_IS_ACTIVE(o.desc->cap)) {
+        throw SaneFailure("option '" + name + "' is not active now");
+    }
+    if (!SANE_OPTION_IS_SETTABLE(o.desc->cap)) {
+        throw SaneFailure("option '" + name + "' cannot be set");
+    }
+    SANE_Status s = SANE_STATUS_GOOD;
+    SANE_Int info = 0;
+    const size_t words = std::max<size_t>(1, static_cast<size_t>(o.desc->size) / sizeof(SANE_Word));
+    auto bad = [&] { return SaneFailure("bad value for option '" + name + "': " + value); };
+    switch (o.desc->type) {
+        case SANE_TYPE_BOOL: {
+            SANE_Bool b = SANE_FALSE;
+            if (!ParseBool(value, b)) throw bad();
+            s = sane_control_option(h, o.index, SANE_ACTION_SET_VALUE, &b, &info);
+            break;
+        }
+        case SANE_TYPE_INT:
+        case SANE_TYPE_FIXED: {
+            char* end = nullptr;
+            const double d = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0') throw bad();
+            SANE_Word w = 0;
+            if (o.desc->type == SANE_TYPE_FIXED) {
+                if (d < -32768.0 || d >= 32768.0) throw bad();
+                w = SANE_FIX(d);
+            } else {
+                if (d < INT32_MIN || d > INT32_MAX ||
+                    d != static_cast<double>(static_cast<SANE_Word>(d))) {
+                    throw bad();
+                }
+                w = static_cast<SANE_Word>(d);
+            }
+            std::vector<SANE_Word> all(words, w);  // an array option takes the value everywhere
+            s = sane_control_option(h, o.index, SANE_ACTION_SET_VALUE, all.data(), &info);
+            break;
+        }
+        case SANE_TYPE_STRING: {
+            std::vector<char> buf(static_cast<size_t>(std::max<SANE_Int>(o.desc->size, 1)), '\0');
+            if (value.size() + 1 > buf.size()) throw bad();
+            std::memcpy(buf.data(), value.data(), value.size());
+            s = sane_control_option(h, o.index, SANE_ACTION_SET_VALUE, buf.data(), &info);
+            break;
+        }
+        case SANE_TYPE_BUTTON:
+            s = sane_control_option(h, o.index, SANE_ACTION_SET_VALUE, nullptr, &info);
+            break;
+        default:
+            throw SaneFailure("option '" + name + "' takes no value");
+    }
+    if (s != SANE_STATUS_GOOD) {
+        throw SaneFailure("option '" + name + "' = '" + value + "': " + sane_strstatus(s));
+    }
+}
+
+// Colour when the device offers it under its standard name; otherwise its own default.
+void PreferColour(SANE_Handle h) {
+    const OptionRef o = FindOption(h, SANE_NAME_SCAN_MODE);
+    if (!o.desc || o.desc->type != SANE_TYPE_STRING || !SANE_OPTION_IS_ACTIVE(o.desc->cap) ||
+        !SANE_OPTION_IS_SETTABLE(o.desc->cap) ||
+        o.desc->constraint_type != SANE_CONSTRAINT_STRING_LIST) {
+        return;
+    }
+    for (const SANE_String_Const* v = o.desc->constraint.string_list; v && *v; ++v) {
+        if (std::strcmp(*v, SANE_VALUE_SCAN_MODE_COLOR) == 0) {
+            ApplyOption(h, SANE_NAME_SCAN_MODE, SANE_VALUE_SCAN_MODE_COLOR);
+            return;
+        }
+    }
+}
+
+double Resolution(SANE_Handle h) {
+    const OptionRef o = FindOption(h, SANE_NAME_SCAN_RESOLUTION);
+    if (!o.desc || o.desc->size < static_cast<SANE_Int>(sizeof(SANE_Word))) return 0;
+    std::vector<SANE_Word> v(static_cast<size_t>(o.desc->size) / sizeof(SANE_Word));
+    if (sane_control_option(h, o.index, SANE_ACTION_GET_VALUE, v.data(), nullptr) !=
+        SANE_STATUS_GOOD) {
+        return 0;
+    }
+    if (o.desc->type == SANE_TYPE_FIXED) return SANE_UNFIX(v[0]);
+    if (o.desc->type == SANE_TYPE_INT) return v[0];
+    return 0;
+}
+
+sane::FrameFormat FormatOf(SANE_Frame f) {
+    switch (f) {
+        case SANE_FRAME_GRAY:
+            return sane::FrameFormat::Gray;
+        case SANE_FRAME_RGB:
+            return sane::FrameFormat::Rgb;
+        case SANE_FRAME_RED:
+            return sane::FrameFormat::Red;
+        case SANE_FRAME_GREEN:
+            return sane::FrameFormat::Green;
+        case SANE_FRAME_BLUE:
+            return sane::FrameFormat::Blue;
+        default:
+            throw SaneFailure("the device sends a frame format this program does not read");
+    }
+}
+
+// Some backends end their reader threads with an asynchronous pthread_cancel. A reader
+// stopped that way while it holds a lock of the C library (the allocator's, the dynamic
+// loader's) leaves that lock taken for good, and the whole process hangs at its next
+// malloc or thread start. sane_cancel is therefore delayed, within bounds, until no other
+// thread of the process is running: a reader then sits in a system call (blocked on a
+// full pipe, sleeping) or has ended, where a cancel is harmless.
+bool OtherThreadsRunning() {
+#if defined(__linux__)
+    const pid_t self = static_cast<pid_t>(::syscall(SYS_gettid));
+    DIR* tasks = ::opendir("/proc/self/task");
+    if (!tasks) return false;
+    bool running = false;
+    while (const dirent* e = ::readdir(tasks)) {
+        const long tid = std::strtol(e->d_name, nullptr, 10);
+        if (tid <= 0 || tid == self) continue;
+        std::ifstream stat(std::string("/proc/self/task/") + e->d_name + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        const size_t paren = line.rfind(')');
+        // The state follows the command name: R running, S/D sleeping, Z/X ended.
+        if (paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'R') {
+            running = true;
+            break;
+        }
+    }
+    ::closedir(tasks);
+    return running;
+#else
+    return false;
+#endif
+}
+
+void WaitForOtherThreadsToRest(std::chrono::milliseconds bound) {
+    const Clock::time_point deadline = Clock::now() + bound;
+    // Two quiet looks in a row, a moment apart, so that a thread between two calls is seen.
+    int quiet = OtherThreadsRunning() ? 0 : 1;
+    while (quiet < 2 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        quiet = OtherThreadsRunning() ? 0 : quiet + 1;
+    }
+}
+
+// A stalled thread abandoned by an earlier session; SANE cannot start again until it ends.
+std::mutex g_sessionMutex;
+bool g_abandonedRunning = false;
+
+}  // namespace
+
+struct SaneScanner::Job {
+    std::function<void(Job&)> work;  // runs on the SANE thread
+    // Set by the work when a device is open: closes it after the result is out, so the
+    // caller never waits on a device that is slow (or unable) to close.
+    std::function<void()> cleanup;
+
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+    bool ok = false;
+    std::string error;
+
+    std::atomic<Clock::rep> lastActivity{Clock::now().time_since_epoch().count()};
+    std::atomic<bool> cancelRequested{false};
+    std::atomic<uint64_t> received{0};
+    std::atomic<uint64_t> expected{0};
+
+    std::mutex handleMutex;  // held while the handle is cancelled or closed
+    SANE_Handle handle = nullptr;
+
+    std::vector<uint8_t> dib;
+    std::vector<SaneDevice> devices;
+
+    void Touch() { lastActivity = Clock::now().time_since_epoch().count(); }
+    Clock::duration Idle() const {
+        return Clock::now() - Clock::time_point(Clock::duration(lastActivity.load()));
+    }
+};
+
+// One SANE thread per process, shared by the scanner objects alive at the same time;
+// SANE starts on its first job and exits when the last scanner goes.
+struct SaneScanner::Session {
+    struct State {
+        std::mutex m;
+        std::condition_variable cv;
+        std::deque<std::shared_ptr<Job>> queue;
+        bool stop = false;
+        bool finished = false;
+        bool busy = false;
+        bool initialised = false;  // SANE thread only
+    };
+    std::shared_ptr<State> state = std::make_shared<State>();
+    std::thread thread;
+
+    static std::shared_ptr<Session> Acquire() {
+        static std::weak_ptr<Session> current;
+        std::lock_guard<std::mutex> lock(g_sessionMutex);
+        if (auto s = current.lock()) return s;
+        if (g_abandonedRunning) return nullptr;
+        auto s = std::make_shared<Session>();
+        s->thread = std::thread(&Session::Main, s->state);
+        current = s;
+        return s;
+    }
+
+    static void Main(std::shared_ptr<State> st) {
+        for (;;) {
+            std::shared_ptr<Job> job;
+            {
+                std::unique_lock<std::mutex> lk(st->m);
+                st->cv.wait(lk, [&] { return st->stop || !st->queue.empty(); });
+                if (st->queue.empty()) break;
+                job = st->queue.front();
+                st->queue.pop_front();
+            }
+            try {
+                if (!st->initialised) {
+                    SANE_Int version = 0;
+                    const SANE_Status s = sane_init(&version, nullptr);
+                    if (s != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_init", s));
+                    st->initialised = true;
+                }
+                job->work(*job);
+                job->ok = true;
+            } catch (const std::exception& e) {
+                job->ok = false;
+                job->error = e.what();
+            }
+            {
+                std::lock_guard<std::mutex> lk(job->m);
+                job->done = true;
+            }
+            job->cv.notify_all();
+            if (job->cleanup) job->cleanup();
+            {
+                std::lock_guard<std::mutex> lk(st->m);
+                st->busy = false;
+            }
+            st->cv.notify_all();
+        }
+        if (st->initialised) sane_exit();
+        {
+            std::lock_guard<std::mutex> lk(st->m);
+            st->finished = true;
+        }
+        st->cv.notify_all();
+    }
+
+    ~Session() {
+        {
+            std::lock_guard<std::mutex> lk(state->m);
+            state->stop = true;
+        }
+        state->cv.notify_all();
+        std::unique_lock<std::mutex> lk(state->m);
+        if (state->cv.wait_for(lk, std::chrono::seconds(10), [&] { return state->finished; })) {
+            lk.unlock();
+            thread.join();
+            return;
+        }
+        lk.unlock();
+        // The device never came back: leave the thread to end on its own, and keep SANE
+        // from starting again under it until it has.
+        {
+            std::lock_guard<std::mutex> lock(g_sessionMutex);
+            g_abandonedRunning = true;
+        }
+        std::thread watcher([st = state] {
+            std::unique_lock<std::mutex> l(st->m);
+            st->cv.wait(l, [&] { return st->finished; });
+            std::lock_guard<std::mutex> lock(g_sessionMutex);
+            g_abandonedRunning = false;
+        });
+        watcher.detach();
+        thread.detach();
+    }
+};
+
+SaneScanner::SaneScanner(Clipboard& clipboard) : clipboard_(clipboard) {}
+
+SaneScanner::~SaneScanner() = default;
+
+void SaneScanner::SetOption(const std::string& name, const std::string& value) {
+    auto it = std::find_if(options_.begin(), options_.end(),
+                           [&](const auto& o) { return o.first == name; });
+    if (it != options_.end()) options_.erase(it);
+    options_.emplace_back(name, value);
+}
+
+bool SaneScanner::Run(const std::shared_ptr<Job>& job) {
+    lastError_.clear();
+    // A scan started from a message pumped inside this one cannot use the same device.
+    if (inRun_) {
+        lastError_ = "the scanner is busy";
+        return false;
+    }
+    if (!session_) session_ = Session::Acquire();
+    if (!session_) {
+        lastError_ = "an earlier device has not returned yet";
+        return false;
+    }
+    inRun_ = true;
+    struct Leave {
+        bool& flag;
+        ~Leave() { flag = false; }
+    } leave{inRun_};
+
+    const auto slice = std::chrono::milliseconds(pump_ ? 15 : 50);
+    Session::State& st = *session_->state;
+    {
+        // The previous job may still be closing its device.
+        const Clock::time_point deadline = Clock::now() + timeouts_.cancelGrace;
+        std::unique_lock<std::mutex> lk(st.m);
+        while (st.busy) {
+            if (Clock::now() > deadline) {
+                lastError_ = "the scanner is busy";
+                return false;
+            }
+            st.cv.wait_for(lk, slice);
+            if (pump_ && st.busy) {
+                lk.unlock();
+                pump_();
+                lk.lock();
+            }
+        }
+        st.busy = true;
+        job->Touch();
+        st.queue.push_back(job);
+    }
+    st.cv.notify_all();
+
+    bool cancelled = false;
+    Clock::time_point cancelledAt{};
+    int lastPercent = -1;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lk(job->m);
+            if (job->cv.wait_for(lk, slice, [&] { return job->done; })) break;
+        }
+        if (pump_) pump_();
+        if (progress_ && job->expected > 0) {
+            const int percent =
+                static_cast<int>(std::min<uint64_t>(100, job->received * 100 / job->expected));
+            if (percent != lastPercent) progress_(lastPercent = percent);
+        }
+        if (!cancelled && job->Idle() > timeouts_.idle) {
+            cancelled = true;
+            cancelledAt = Clock::now();
+            job->cancelRequested = true;
+            // sane_cancel may itself wait on the device; the caller must not.
+            std::thread([job] {
+                std::lock_guard<std::mutex> lk(job->handleMutex);
+                if (job->handle) sane_cancel(job->handle);
+            }).detach();
+        } else if (cancelled && Clock::now() - cancelledAt > timeouts_.cancelGrace) {
+            lastError_ = "the device stopped responding and could not be cancelled";
+            return false;  // the session stays busy until the job ends
+        }
+    }
+    if (cancelled) {
+        lastError_ = "the device sent no data for too long";
+        return false;
+    }
+    if (!job->ok) {
+        lastError_ = job->error;
+        return false;
+    }
+    return true;
+}
+
+std::vector<SaneDevice> SaneScanner::Devices() {
+    auto job = std::make_shared<Job>();
+    job->work = [](Job& j) {
+        const SANE_Device** list = nullptr;
+        const SANE_Status s = sane_get_devices(&list, SANE_FALSE);
+        if (s != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_get_devices", s));
+        for (const SANE_Device** d = list; d && *d; ++d) {
+            auto text = [](const char* t) { return std::string(t ? t : ""); };
+            j.devices.push_back(
+                {text((*d)->name), text((*d)->vendor), text((*d)->model), text((*d)->type)});
+        }
+    };
+    if (!Run(job)) return {};
+    return job->devices;
+}
+
+int16_t SaneScanner::TWAIN_IsAvailable() {
+    try {
+        if (Devices().empty()) {
+            if (lastError_.empty()) lastError_ = "no scanner device was found";
+            return 0;
+        }
+        return 1;
+    } catch (const std::exception& e) {
+        lastError_ = e.what();
+        return 0;
+    }
+}
+
+int16_t SaneScanner::TWAIN_SelectImageSource(intptr_t) {
+    try {
+        const std::vector<SaneDevice> devices = Devices();
+        if (devices.empty()) {
+            if (lastError_.empty()) lastError_ = "no scanner device was found";
+            return 0;
+        }
+        if (!chooser_) return 0;
+        const std::optional<std::string> chosen = chooser_(devices, device_);
+        if (!chosen) return 0;
+        for (const SaneDevice& d : devices) {
+            if (d.name == *chosen) {
+                device_ = d.name;
+                return 1;
+            }
+        }
+        lastError_ = "no scanner device is named '" + *chosen + "'";
+        return 0;
+    } catch (const std::exception& e) {
+        lastError_ = e.what();
+        return 0;
+    }
+}
+
+int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
+    try {
+        auto job = std::make_shared<Job>();
+        job->work = [device = device_, options = options_](Job& j) {
+            std::string name = device;
+            if (name.empty()) {
+                const SANE_Device** list = nullptr;
+                const SANE_Status s = sane_get_devices(&list, SANE_FALSE);
+                if (s != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_get_devices", s));
+                if (!list || !list[0] || !list[0]->name)
+                    throw SaneFailure("no scanner device was found");
+                name = list[0]->name;
+            }
+            j.Touch();
+            SANE_Handle h = nullptr;
+            const SANE_Status os = sane_open(name.c_str(), &h);
+            if (os != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_open", os));
+            {
+                std::lock_guard<std::mutex> lk(j.handleMutex);
+                j.handle = h;
+            }
+            // Closed after the result is out, on every way out; a cancel from the caller
+            // never races the close.
+            j.cleanup = [&j] {
+                SANE_Handle handle;
+                {
+                    std::lock_guard<std::mutex> lk(j.handleMutex);
+                    handle = j.handle;
+                    j.handle = nullptr;
+                }
+                WaitForOtherThreadsToRest(std::chrono::milliseconds(j.ok ? 500 : 2000));
+                sane_cancel(handle);
+                sane_close(handle);
+            };
+            bool modeGiven = false;
+            for (const auto& o : options) modeGiven |= o.first == SANE_NAME_SCAN_MODE;
+            if (!modeGiven) PreferColour(h);
+            for (const auto& o : options) ApplyOption(h, o.first, o.second);
+            const double dpi = Resolution(h);
+
+            sane::FrameAssembler frames(kMaxDibPixels);
+            std::vector<uint8_t> buffer(64 * 1024);
+            for (;;) {
+                j.Touch();
+                const SANE_Status ss = sane_start(h);
+                if (ss != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_start", ss));
+                SANE_Parameters p{};
+                const SANE_Status ps = sane_get_parameters(h, &p);
+                if (ps != SANE_STATUS_GOOD)
+                    throw SaneFailure(StatusText("sane_get_parameters", ps));
+                frames.BeginFrame({FormatOf(p.format), p.last_frame != SANE_FALSE, p.bytes_per_line,
+                                   p.pixels_per_line, p.lines, p.depth});
+                j.expected = frames.BytesExpected();
+                for (;;) {
+                    if (j.cancelRequested) throw SaneFailure("cancelled");
+                    SANE_Int length = 0;
+                    const SANE_Status rs =
+                        sane_read(h, buffer.data(), static_cast<SANE_Int>(buffer.size()), &length);
+                    if (rs == SANE_STATUS_EOF) break;
+                    if (rs != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_read", rs));
+                    // A device must never claim more than the buffer holds.
+                    if (length < 0 || static_cast<size_t>(length) > buffer.size()) {
+                        throw SaneFailure("sane_read: the device reported an impossible length");
+                    }
+                    if (length == 0) {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                        continue;
+                    }
+                    frames.Append(buffer.data(), static_cast<size_t>(length));
+                    j.received = frames.BytesReceived();
+                    j.Touch();
+                }
+                frames.EndFrame();
+                if (frames.Complete() || p.last_frame) break;
+            }
+            j.dib = frames.MakeDib(dpi);
+        };
+        if (!Run(job)) return 0;
+        clipboard_.SetDib(std::move(job->dib));
+        return 1;
+    } catch (const std::exception& e) {
+        lastError_ = e.what();
+        return 0;
+    }
+}
+
+}  // namespace folioray

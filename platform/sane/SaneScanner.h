@@ -1,0 +1,92 @@
+#pragma once
+// The scanner port over SANE. Device work runs on one SANE thread; the calling thread
+// waits for it (calling the pump, so a window keeps painting) with bounded waits: a
+// device that stops sending data is cancelled and the call fails.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/ports/Clipboard.h"
+#include "platform/ports/Scanner.h"
+
+namespace folioray {
+
+struct SaneDevice {
+    std::string name;  // what SetDevice takes, e.g. "test:0"
+    std::string vendor;
+    std::string model;
+    std::string type;
+};
+
+class SaneScanner : public Scanner {
+  public:
+    // Returns the chosen device name, or nothing when the user cancelled.
+    using Chooser = std::function<std::optional<std::string>(const std::vector<SaneDevice>&,
+                                                             const std::string& current)>;
+
+    struct Timeouts {
+        // No progress for this long (no data, or a call that does not return) fails the scan.
+        std::chrono::milliseconds idle{90000};
+        // After a cancel, how long the device may take to give up.
+        std::chrono::milliseconds cancelGrace{10000};
+    };
+
+    explicit SaneScanner(Clipboard& clipboard);
+    ~SaneScanner() override;
+    SaneScanner(const SaneScanner&) = delete;
+    SaneScanner& operator=(const SaneScanner&) = delete;
+
+    // 1 when SANE starts and lists at least one device.
+    int16_t TWAIN_IsAvailable() override;
+    // Opens the chosen device (else the first listed), scans one page in colour and puts it
+    // on the clipboard as a DIB. 0 on cancellation, any device status but success, or a stall.
+    int16_t TWAIN_AcquireToClipboard(intptr_t hwndApp, uint32_t wPixTypes) override;
+    // Offers the devices to the chooser; its answer becomes the device of later scans.
+    int16_t TWAIN_SelectImageSource(intptr_t hwnd) override;
+
+    // The devices SANE lists now (empty when it cannot start or a listing stalls).
+    std::vector<SaneDevice> Devices();
+    // "" goes back to the first listed device.
+    void SetDevice(const std::string& name) { device_ = name; }
+    const std::string& Device() const { return device_; }
+    // Device options by SANE name ("mode", "resolution", "test-picture"...), applied in the
+    // order given after each open; a later value of the same name replaces the earlier one.
+    // An option the device refuses fails the scan.
+    void SetOption(const std::string& name, const std::string& value);
+    void ClearOptions() { options_.clear(); }
+
+    void SetChooser(Chooser chooser) { chooser_ = std::move(chooser); }
+    // Called repeatedly while the caller waits for the device (the host's DoEvents).
+    void SetPump(std::function<void()> pump) { pump_ = std::move(pump); }
+    // Called while scanning with the share of the page received so far (0..100).
+    void SetProgress(std::function<void(int percent)> progress) { progress_ = std::move(progress); }
+    void SetTimeouts(const Timeouts& t) { timeouts_ = t; }
+
+    // Why the last call failed, for a log or a status line ("" after success).
+    const std::string& LastError() const { return lastError_; }
+
+  private:
+    struct Session;
+    struct Job;
+    // Runs `job` on the SANE thread and waits for it within the bounds; false when it
+    // failed or had to be given up (lastError_ says why).
+    bool Run(const std::shared_ptr<Job>& job);
+
+    Clipboard& clipboard_;
+    std::shared_ptr<Session> session_;
+    std::string device_;
+    std::vector<std::pair<std::string, std::string>> options_;
+    Chooser chooser_;
+    std::function<void()> pump_;
+    std::function<void(int)> progress_;
+    Timeouts timeouts_;
+    std::string lastError_;
+    bool inRun_ = false;
+};
+
+}  // namespace folioray

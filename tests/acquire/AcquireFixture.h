@@ -1,0 +1,119 @@
+#pragma once
+// One control wired to the headless host, the in-memory clipboard, a scripted scanner,
+// the real TurboJPEG library and an object registry holding the libharu "Image.Stream";
+// working folder and temporary folder are fresh per test.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "acquire/ObjectRegistry.h"
+#include "control/ScanControl.h"
+#include "imaging/PictureDib.h"
+#include "platform/haru/HaruImageStream.h"
+#include "platform/headless/HeadlessHost.h"
+#include "platform/headless/HeadlessPreview.h"
+#include "platform/headless/MemoryClipboard.h"
+#include "platform/headless/ScriptedScanner.h"
+#include "platform/turbojpeg/TurboJpegLibrary.h"
+#include "runtime/Format.h"
+#include "tests/support/TempDir.h"
+
+namespace folioray::test {
+
+// The real library, or a refusal to write when the test says so.
+class SwitchableJpeg : public JpegLibrary {
+  public:
+    int ijlInit(JPEG_CORE_PROPERTIES* p) override { return real_.ijlInit(p); }
+    int ijlWrite(JPEG_CORE_PROPERTIES* p, int io) override {
+        return failWrite ? IJL_FILE_ERROR : real_.ijlWrite(p, io);
+    }
+    int ijlFree(JPEG_CORE_PROPERTIES* p) override { return real_.ijlFree(p); }
+    bool failWrite = false;
+
+  private:
+    TurboJpegLibrary real_;
+};
+
+// A picture with a different colour in every pixel.
+inline Picture Gradient(int32_t w, int32_t h) {
+    Picture p;
+    p.isBitmap = true;
+    p.width = w;
+    p.height = h;
+    p.bits.assign(static_cast<size_t>(p.Stride()) * h, 0);
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < w; ++x) {
+            uint8_t* px = p.bits.data() + y * p.Stride() + x * 3;
+            px[0] = static_cast<uint8_t>(x * 255 / std::max(1, w - 1));
+            px[1] = static_cast<uint8_t>(y * 255 / std::max(1, h - 1));
+            px[2] = static_cast<uint8_t>((x + y) * 7);
+        }
+    }
+    return p;
+}
+
+class AcquireFixture : public ::testing::Test {
+  public:
+    AcquireFixture() {
+        if (const char* old = std::getenv("TMPDIR")) oldTmp_ = old;
+        ::setenv("TMPDIR", tmp_.c_str(), 1);
+        static const std::string comma = ",";
+        SetGroupSeparatorOverride(&comma);
+        RegisterImageStream(objects);
+        ports.host = &host;
+        ports.clipboard = &clipboard;
+        ports.preview = &preview;
+        ports.scanner = &scanner;
+        ports.jpeg = &jpeg;
+        ports.objects = &objects;
+        scanner.dib = MakeDib(Gradient(40, 30));
+        Build();
+    }
+    ~AcquireFixture() override {
+        SetGroupSeparatorOverride(nullptr);
+        if (oldTmp_) {
+            ::setenv("TMPDIR", oldTmp_->c_str(), 1);
+        } else {
+            ::unsetenv("TMPDIR");
+        }
+    }
+
+    // A new control on the current ports, working in the test's folder.
+    void Build() {
+        control = std::make_unique<ScanControl>(ports);
+        control->FilePath(work.path());
+        control->ScanComplete = [this](std::string& name) { events.push_back(name); };
+    }
+
+    std::string Jpg() const { return work / "scanx.jpg"; }
+    std::string Pdf() const { return work / "scanx.pdf"; }
+    // What the temporary folder holds (it should be empty after every command).
+    std::vector<std::string> TempFiles() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(tmp_)) {
+            names.push_back(e.path().filename().string());
+        }
+        return names;
+    }
+
+    TempDir work;
+    TempDir temp;
+    std::string tmp_ = temp.path();
+    std::optional<std::string> oldTmp_;
+    HeadlessHost host;
+    MemoryClipboard clipboard;
+    HeadlessPreview preview;
+    ScriptedScanner scanner{clipboard};
+    SwitchableJpeg jpeg;
+    ObjectRegistry objects;
+    Ports ports;
+    std::unique_ptr<ScanControl> control;
+    std::vector<std::string> events;
+};
+
+}  // namespace folioray::test

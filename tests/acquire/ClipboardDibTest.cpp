@@ -1,0 +1,367 @@
+// The clipboard DIB reader: every accepted layout gives the same pixels, and every
+// header that lies about the bytes is refused before a pixel is read.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "acquire/ClipboardDib.h"
+#include "runtime/VbError.h"
+
+namespace folioray {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Put16(Bytes& b, uint16_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(Bytes& b, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+struct Header {
+    uint32_t size = 40;
+    int32_t width = 0;
+    int32_t height = 0;
+    uint16_t planes = 1;
+    uint16_t bpp = 24;
+    uint32_t compression = 0;
+    uint32_t clrUsed = 0;
+    uint32_t masks[4] = {0, 0, 0, 0};  // inside V2..V5 headers
+};
+
+Bytes MakeHeader(const Header& h) {
+    Bytes b;
+    if (h.size == 12) {
+        Put32(b, 12);
+        Put16(b, static_cast<uint16_t>(h.width));
+        Put16(b, static_cast<uint16_t>(h.height));
+        Put16(b, h.planes);
+        Put16(b, h.bpp);
+        return b;
+    }
+    Put32(b, h.size);
+    Put32(b, static_cast<uint32_t>(h.width));
+    Put32(b, static_cast<uint32_t>(h.height));
+    Put16(b, h.planes);
+    Put16(b, h.bpp);
+    Put32(b, h.compression);
+    Put32(b, 0xFFFFFFFF);  // biSizeImage is never trusted
+    Put32(b, 2835);
+    Put32(b, 2835);
+    Put32(b, h.clrUsed);
+    Put32(b, 0);
+    for (int i = 0; i < 4 && b.size() < h.size; ++i) Put32(b, h.masks[i]);
+    b.resize(h.size, 0);
+    return b;
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// The picture as the eye sees it: rows top to bottom, "RRGGBB" per pixel.
+std::vector<std::string> Rows(const Picture& p) {
+    std::vector<std::string> rows;
+    for (int32_t y = p.height - 1; y >= 0; --y) {
+        std::string row;
+        for (int32_t x = 0; x < p.width; ++x) {
+            const uint8_t* px = p.bits.data() + y * p.Stride() + x * 3;
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "%02X%02X%02X", px[2], px[1], px[0]);
+            row += (x ? " " : "") + std::string(buf);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// A 3 x 2 picture: red green blue over white black yellow.
+const std::vector<std::string> kSix = {"FF0000 00FF00 0000FF", "FFFFFF 000000 FFFF00"};
+
+// Rows of 24-bit pixels, bottom row first, padded to 4 bytes.
+Bytes Rgb24BottomUp() {
+    return {0xFF, 0xFF, 0xFF, 0, 0,    0, 0x00, 0xFF, 0xFF, 0, 0, 0,   // white black yellow
+            0x00, 0x00, 0xFF, 0, 0xFF, 0, 0xFF, 0x00, 0x00, 0, 0, 0};  // red green blue
+}
+
+struct Good {
+    const char* name;
+    Bytes dib;
+    std::vector<std::string> rows;
+};
+
+void PrintTo(const Good& g, std::ostream* os) {
+    *os << g.name;
+}
+
+Bytes Px32(std::initializer_list<uint32_t> px) {
+    Bytes b;
+    for (uint32_t p : px) Put32(b, p);
+    return b;
+}
+Bytes Px16(std::initializer_list<uint16_t> px) {
+    Bytes b;
+    for (uint16_t p : px) Put16(b, p);
+    b.resize((b.size() + 3) & ~size_t{3}, 0);
+    return b;
+}
+Bytes Quad(uint8_t r, uint8_t g, uint8_t b) {
+    return {b, g, r, 0};
+}
+
+std::vector<Good> GoodCases() {
+    std::vector<Good> v;
+    v.push_back(
+        {"24 bits bottom-up", Cat({MakeHeader({.width = 3, .height = 2}), Rgb24BottomUp()}), kSix});
+    {
+        Bytes rows = Rgb24BottomUp();
+        Bytes topDown(rows.begin() + 12, rows.end());
+        topDown.insert(topDown.end(), rows.begin(), rows.begin() + 12);
+        v.push_back(
+            {"24 bits top-down", Cat({MakeHeader({.width = 3, .height = -2}), topDown}), kSix});
+    }
+    v.push_back({"24 bits with trailing bytes",
+                 Cat({MakeHeader({.width = 3, .height = 2}), Rgb24BottomUp(), Bytes(9, 0xAB)}),
+                 kSix});
+    v.push_back({"24 bits, one pixel padded",
+                 Cat({MakeHeader({.width = 1, .height = 1}), Bytes{0x10, 0x20, 0x30, 0}}),
+                 {"302010"}});
+    v.push_back(
+        {"32 bits BI_RGB ignores the fourth byte",
+         Cat({MakeHeader({.width = 3, .height = 2, .bpp = 32}),
+              Px32({0xAAFFFFFF, 0x55000000, 0x00FFFF00, 0x12FF0000, 0x3400FF00, 0x560000FF})}),
+         kSix});
+    v.push_back({"32 bits bit fields after an info header",
+                 Cat({MakeHeader({.width = 3, .height = 2, .bpp = 32, .compression = 3}),
+                      Px32({0x000000FF, 0x0000FF00, 0x00FF0000}),  // red low, blue high
+                      Px32({0xFFFFFF, 0, 0x00FFFF, 0x0000FF, 0x00FF00, 0xFF0000})}),
+                 kSix});
+    v.push_back(
+        {"32 bits alpha bit fields take four masks",
+         Cat({MakeHeader({.width = 3, .height = 2, .bpp = 32, .compression = 6}),
+              Px32({0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}),
+              Px32({0xFFFFFFFF, 0xFF000000, 0xFFFFFF00, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF})}),
+         kSix});
+    v.push_back({"16 bits BI_RGB is 5-5-5",
+                 Cat({MakeHeader({.width = 3, .height = 2, .bpp = 16}),
+                      Px16({0x7FFF, 0x0000, 0x7FE0}), Px16({0x7C00, 0x03E0, 0x001F})}),
+                 kSix});
+    v.push_back({"16 bits 5-6-5 bit fields",
+                 Cat({MakeHeader({.width = 3, .height = 2, .bpp = 16, .compression = 3}),
+                      Px32({0xF800, 0x07E0, 0x001F}), Px16({0xFFFF, 0x0000, 0xFFE0}),
+                      Px16({0xF800, 0x07E0, 0x001F})}),
+                 kSix});
+    v.push_back({"16 bits keep the middle of the scale",
+                 Cat({MakeHeader({.width = 1, .height = 1, .bpp = 16}), Px16({0x4210})}),
+                 {"848484"}});  // 16 of 31 in each channel
+    v.push_back({"V4 header holds its masks",
+                 Cat({MakeHeader({.size = 108,
+                                  .width = 3,
+                                  .height = 2,
+                                  .bpp = 32,
+                                  .compression = 3,
+                                  .masks = {0x0000FF00, 0x00FF0000, 0xFF000000, 0}}),
+                      Px32({0xFFFFFF00, 0, 0x00FFFF00, 0x0000FF00, 0x00FF0000, 0xFF000000})}),
+                 kSix});
+    v.push_back({"V5 header, 24 bits",
+                 Cat({MakeHeader({.size = 124, .width = 3, .height = 2}), Rgb24BottomUp()}), kSix});
+    v.push_back({"V2 header (52 bytes) with bit fields",
+                 Cat({MakeHeader({.size = 52,
+                                  .width = 1,
+                                  .height = 1,
+                                  .bpp = 16,
+                                  .compression = 3,
+                                  .masks = {0x001F, 0x03E0, 0x7C00, 0}}),
+                      Px16({0x001F})}),
+                 {"FF0000"}});
+    v.push_back({"8 bits with a short colour table",
+                 Cat({MakeHeader({.width = 3, .height = 2, .bpp = 8, .clrUsed = 3}),
+                      Quad(0xFF, 0, 0), Quad(0, 0xFF, 0), Quad(0, 0, 0xFF),
+                      Bytes{2, 0, 200, 0},  // index 200 lies past the table: black
+                      Bytes{0, 1, 2, 0}}),
+                 {"FF0000 00FF00 0000FF", "0000FF FF0000 000000"}});
+    {
+        Bytes table;
+        for (int i = 0; i < 16; ++i) {
+            const Bytes q =
+                Quad(static_cast<uint8_t>(i * 17), 0, static_cast<uint8_t>(255 - i * 17));
+            table.insert(table.end(), q.begin(), q.end());
+        }
+        v.push_back(
+            {"4 bits, full table, odd width",
+             Cat({MakeHeader({.width = 3, .height = 1, .bpp = 4}), table, Bytes{0x0F, 0x10, 0, 0}}),
+             {"0000FF FF0000 1100EE"}});
+    }
+    v.push_back({"1 bit, top-down",
+                 Cat({MakeHeader({.width = 10, .height = -2, .bpp = 1}), Quad(0, 0, 0),
+                      Quad(0xFF, 0xFF, 0xFF), Bytes{0xA0, 0x40, 0, 0}, Bytes{0x00, 0xC0, 0, 0}}),
+                 {"FFFFFF 000000 FFFFFF 000000 000000 000000 000000 000000 000000 FFFFFF",
+                  "000000 000000 000000 000000 000000 000000 000000 000000 FFFFFF FFFFFF"}});
+    v.push_back({"core header, 24 bits",
+                 Cat({MakeHeader({.size = 12, .width = 3, .height = 2}), Rgb24BottomUp()}), kSix});
+    {
+        Bytes table;
+        for (int i = 0; i < 256; ++i) {
+            table.push_back(static_cast<uint8_t>(i));  // blue
+            table.push_back(0);
+            table.push_back(static_cast<uint8_t>(255 - i));  // red
+        }
+        v.push_back({"core header, 8 bits with RGB triples",
+                     Cat({MakeHeader({.size = 12, .width = 2, .height = 1, .bpp = 8}), table,
+                          Bytes{0, 255, 0, 0}}),
+                     {"FF0000 0000FF"}});
+    }
+    v.push_back({"24 bits skip an optional colour list",
+                 Cat({MakeHeader({.width = 3, .height = 2, .clrUsed = 2}), Bytes(8, 0x77),
+                      Rgb24BottomUp()}),
+                 kSix});
+    return v;
+}
+
+class GoodDibTest : public ::testing::TestWithParam<Good> {};
+
+TEST_P(GoodDibTest, GivesThePicture) {
+    const Good& g = GetParam();
+    const Picture p = PictureFromDib(g.dib);
+    ASSERT_TRUE(p.isBitmap);
+    ASSERT_EQ(p.height, static_cast<int32_t>(g.rows.size()));
+    EXPECT_EQ(p.bits.size(), static_cast<size_t>(p.Stride()) * p.height);
+    EXPECT_EQ(Rows(p), g.rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, GoodDibTest, ::testing::ValuesIn(GoodCases()));
+
+struct Bad {
+    const char* name;
+    Bytes dib;
+    int32_t error = err::kInvalidPicture;
+};
+
+void PrintTo(const Bad& b, std::ostream* os) {
+    *os << b.name;
+}
+
+std::vector<Bad> BadCases() {
+    const Bytes six = Rgb24BottomUp();
+    auto h = [](Header x) { return MakeHeader(x); };
+    std::vector<Bad> v;
+    v.push_back({"nothing", {}});
+    v.push_back({"three bytes", {40, 0, 0}});
+    v.push_back({"header size 0", Cat({Bytes{0, 0, 0, 0}, Bytes(60, 0)})});
+    v.push_back({"header size 39", Cat({Bytes{39, 0, 0, 0}, Bytes(80, 0)})});
+    v.push_back({"header size 64", Cat({h({.size = 64, .width = 3, .height = 2}), six})});
+    v.push_back({"header size 2^32-1", Cat({Bytes{0xFF, 0xFF, 0xFF, 0xFF}, Bytes(100, 0)})});
+    {
+        Bytes cut = h({.width = 3, .height = 2});
+        cut.resize(20);
+        v.push_back({"header cut short", cut});
+    }
+    {
+        Bytes cut = h({.size = 124, .width = 3, .height = 2});
+        cut.resize(100);
+        v.push_back({"V5 header cut short", cut});
+    }
+    v.push_back({"width 0", Cat({h({.width = 0, .height = 2}), six})});
+    v.push_back({"negative width", Cat({h({.width = -3, .height = 2}), six})});
+    v.push_back({"height 0", Cat({h({.width = 3, .height = 0}), six})});
+    v.push_back({"height INT32_MIN", Cat({h({.width = 3, .height = INT32_MIN}), six})});
+    v.push_back({"no planes", Cat({h({.width = 3, .height = 2, .planes = 0}), six})});
+    v.push_back({"two planes", Cat({h({.width = 3, .height = 2, .planes = 2}), six})});
+    v.push_back(
+        {"0 bits (JPEG or PNG inside)", Cat({h({.width = 3, .height = 2, .bpp = 0}), six})});
+    v.push_back({"2 bits", Cat({h({.width = 3, .height = 2, .bpp = 2}), six})});
+    v.push_back({"64 bits", Cat({h({.width = 1, .height = 1, .bpp = 64}), Bytes(64, 0)})});
+    v.push_back({"RLE8", Cat({h({.width = 3, .height = 2, .bpp = 8, .compression = 1}),
+                              Bytes(1024 + 64, 0)})});
+    v.push_back({"RLE4", Cat({h({.width = 3, .height = 2, .bpp = 4, .compression = 2}),
+                              Bytes(64 + 64, 0)})});
+    v.push_back(
+        {"embedded JPEG", Cat({h({.width = 3, .height = 2, .bpp = 24, .compression = 4}), six})});
+    v.push_back({"24 bits with bit fields",
+                 Cat({h({.width = 3, .height = 2, .compression = 3}), Bytes(12, 0xFF), six})});
+    v.push_back({"bit fields without their masks",
+                 Cat({h({.width = 1, .height = 1, .bpp = 32, .compression = 3}), Bytes(8, 0)})});
+    v.push_back(
+        {"palette larger than the depth allows",
+         Cat({h({.width = 1, .height = 1, .bpp = 1, .clrUsed = 3}), Bytes(12, 0), Bytes(4, 0)})});
+    v.push_back({"colour list of 2^32-1 entries",
+                 Cat({h({.width = 3, .height = 2, .clrUsed = 0xFFFFFFFF}), six})});
+    v.push_back({"8 bits, colour table cut short",
+                 Cat({h({.width = 1, .height = 1, .bpp = 8}), Bytes(1000, 0)})});
+    {
+        Bytes shortRows = six;
+        shortRows.pop_back();
+        v.push_back({"pixels one byte short", Cat({h({.width = 3, .height = 2}), shortRows})});
+    }
+    v.push_back({"pixels missing", h({.width = 3, .height = 2})});
+    v.push_back({"width 2^31-1", Cat({h({.width = INT32_MAX, .height = 1}), six})});
+    v.push_back({"width 2^31-1 at 32 bits top-down",
+                 Cat({h({.width = INT32_MAX, .height = -INT32_MAX, .bpp = 32}), six})});
+    v.push_back({"height 2^31-1, one pixel wide",
+                 Cat({h({.width = 1, .height = INT32_MAX}), Bytes(4096, 0)})});
+    v.push_back({"65536 x 65536 claimed", Cat({h({.width = 65536, .height = 65536}), six})});
+    v.push_back({"core header, 16 bits",
+                 Cat({h({.size = 12, .width = 1, .height = 1, .bpp = 16}), Bytes(4, 0)})});
+    v.push_back({"core header, palette cut short",
+                 Cat({h({.size = 12, .width = 1, .height = 1, .bpp = 8}), Bytes(300, 0)})});
+    return v;
+}
+
+class BadDibTest : public ::testing::TestWithParam<Bad> {};
+
+TEST_P(BadDibTest, IsRefusedWithItsError) {
+    const Bad& b = GetParam();
+    try {
+        // A copy of exactly the bytes given, so the sanitizers see any read past them.
+        std::unique_ptr<uint8_t[]> exact(new uint8_t[b.dib.size() + 1]);
+        if (!b.dib.empty()) std::memcpy(exact.get(), b.dib.data(), b.dib.size());
+        PictureFromDib(b.dib.empty() ? nullptr : exact.get(), b.dib.size());
+        FAIL() << "accepted";
+    } catch (const VbError& e) {
+        EXPECT_EQ(e.Number(), b.error);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Headers, BadDibTest, ::testing::ValuesIn(BadCases()));
+
+TEST(ClipboardDibTest, InvalidPictureIsError481WithItsDescription) {
+    try {
+        PictureFromDib(Bytes{1, 2, 3, 4, 5});
+        FAIL();
+    } catch (const VbError& e) {
+        EXPECT_EQ(e.Number(), 481);
+        EXPECT_EQ(e.Description(), "Invalid picture");
+    }
+}
+
+TEST(ClipboardDibTest, TooManyPixelsIsRefusedBeforeAllocating) {
+    // 16385 x 16385 one-bit pixels are all present, yet 24 bits of them would not fit.
+    const int32_t side = 16385;
+    const size_t stride = (side + 31) / 32 * 4;
+    Bytes dib = Cat({MakeHeader({.width = side, .height = side, .bpp = 1}), Quad(0, 0, 0),
+                     Quad(255, 255, 255)});
+    dib.resize(dib.size() + stride * side, 0);
+    try {
+        PictureFromDib(dib);
+        FAIL();
+    } catch (const VbError& e) {
+        EXPECT_EQ(e.Number(), err::kOutOfMemory);
+    }
+}
+
+TEST(ClipboardDibTest, ABitmapFilesPixelOffsetIsHonoured) {
+    // A gap of 6 bytes between the header and the pixels, as BMP files may have.
+    Bytes dib = Cat({MakeHeader({.width = 3, .height = 2}), Bytes(6, 0xEE), Rgb24BottomUp()});
+    EXPECT_EQ(Rows(PictureFromDib(dib.data(), dib.size(), 46)), kSix);
+    EXPECT_EQ(PackedDibBitsOffset(dib.data(), dib.size()), 40u);
+    EXPECT_THROW(PictureFromDib(dib.data(), dib.size(), dib.size() + 1), VbError);
+}
+
+}  // namespace
+}  // namespace folioray

@@ -1,0 +1,228 @@
+// The libharu "Image.Stream" object: a one-page PDF that carries the JPEG byte for byte,
+// checked with poppler's pdfinfo and pdfimages.
+#include <gtest/gtest.h>
+#include <turbojpeg.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "platform/haru/HaruImageStream.h"
+#include "runtime/VbError.h"
+#include "tests/acquire/AcquireFixture.h"
+#include "tests/acquire/Tools.h"
+#include "tests/support/RunProcess.h"
+
+namespace folioray {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A JPEG of w x h pixels, optionally claiming a resolution in dots per inch.
+std::string MakeJpeg(int w, int h, int dpi = 0) {
+    const Picture p = test::Gradient(w, h);
+    tjhandle tj = tjInitCompress();
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    const int rc = tjCompress2(tj, p.bits.data(), w, p.Stride(), h, TJPF_BGR, &out, &size,
+                               TJSAMP_420, 80, TJFLAG_BOTTOMUP);
+    std::string bytes(reinterpret_cast<char*>(out), size);
+    tjFree(out);
+    tjDestroy(tj);
+    EXPECT_EQ(rc, 0);
+    if (dpi > 0) {
+        // JFIF APP0: units at 13, X and Y density at 14 and 16 (big-endian).
+        EXPECT_EQ(bytes.substr(6, 4), "JFIF");
+        bytes[13] = 1;
+        bytes[14] = bytes[16] = static_cast<char>(dpi >> 8);
+        bytes[15] = bytes[17] = static_cast<char>(dpi & 0xFF);
+    }
+    return bytes;
+}
+
+// pdfinfo's fields.
+std::map<std::string, std::string> PdfInfo(const std::string& pdf) {
+    auto r = test::RunProcess({test::Program("pdfinfo"), pdf});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::map<std::string, std::string> fields;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        const size_t value = line.find_first_not_of(' ', colon + 1);
+        fields[line.substr(0, colon)] = value == std::string::npos ? "" : line.substr(value);
+    }
+    return fields;
+}
+
+// pdfimages -list rows after the two heading lines, split into columns.
+std::vector<std::vector<std::string>> PdfImages(const std::string& pdf) {
+    auto r = test::RunProcess({test::Program("pdfimages"), "-list", pdf});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(r.out);
+    int n = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (n++ < 2) continue;
+        std::istringstream cols(line);
+        std::vector<std::string> row;
+        for (std::string c; cols >> c;) row.push_back(c);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+class PdfObjectTest : public ::testing::Test {
+  protected:
+    // Drives a fresh object as the PDF conversion does.
+    void Convert(const std::string& listLine, const std::string& pdf) {
+        test::WriteFile(lists / "list.txt", listLine + "\r\n");
+        HaruImageStream o;
+        o.Invoke(20, {"@" + (lists / "list.txt")});
+        o.Invoke(22, {pdf});
+        o.Invoke(25, {"6", "9"});
+        o.Invoke(5, {});
+        o.Invoke(15, {});
+        o.Invoke(13, {});
+        o.Invoke(8, {"%f"});
+        o.Invoke(36, {"Brackenmoor (Pty) Ltd"});
+        o.Invoke(17, {"Folioray ActiveX Control"});
+        o.Invoke(34, {});
+        o.Invoke(23, {"100"});
+        o.Invoke(0, {});
+    }
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir.path()))
+            names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    test::TempDir dir;
+    test::TempDir lists;  // the interaction file lives apart, as in the temporary folder
+};
+
+TEST_F(PdfObjectTest, OnePageCarryingTheJpegAsItIs) {
+    const std::string jpeg = MakeJpeg(120, 80);
+    test::WriteFile(dir / "scanx.jpg", jpeg);
+    Convert(dir / "scanx.jpg" + ",Folioray Image 4-Nov-2002 09:05:07", dir / "scanx.pdf");
+
+    auto info = PdfInfo(dir / "scanx.pdf");
+    EXPECT_EQ(info["Title"], "Folioray Image 4-Nov-2002 09:05:07");
+    EXPECT_EQ(info["Author"], "Brackenmoor (Pty) Ltd");
+    EXPECT_EQ(info["Creator"], "Folioray ActiveX Control");
+    EXPECT_EQ(info["Pages"], "1");
+    EXPECT_EQ(info["Page size"], "120 x 80 pts");
+
+    const auto images = PdfImages(dir / "scanx.pdf");
+    ASSERT_EQ(images.size(), 1u);
+    ASSERT_GE(images[0].size(), 9u);
+    EXPECT_EQ(images[0][3], "120");   // width
+    EXPECT_EQ(images[0][4], "80");    // height
+    EXPECT_EQ(images[0][5], "rgb");   // colour
+    EXPECT_EQ(images[0][8], "jpeg");  // encoding
+
+    auto r = test::RunProcess({test::Program("pdfimages"), "-j", dir / "scanx.pdf", dir / "out"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(test::ReadFile(dir / "out-000.jpg") == jpeg) << "the JPEG was re-encoded";
+}
+
+TEST_F(PdfObjectTest, TheJpegsResolutionSizesThePage) {
+    test::WriteFile(dir / "scanx.jpg", MakeJpeg(120, 80, 300));
+    Convert(dir / "scanx.jpg" + ",caption", dir / "scanx.pdf");
+    EXPECT_EQ(PdfInfo(dir / "scanx.pdf")["Page size"], "28.8 x 19.2 pts");
+}
+
+TEST_F(PdfObjectTest, AVeryLongPictureShrinksToTheLargestPage) {
+    test::WriteFile(dir / "scanx.jpg", MakeJpeg(28800, 8));
+    Convert(dir / "scanx.jpg" + ",caption", dir / "scanx.pdf");
+    EXPECT_EQ(PdfInfo(dir / "scanx.pdf")["Page size"], "14400 x 4 pts");
+}
+
+TEST_F(PdfObjectTest, CommasInThePathAreKept) {
+    fs::create_directory(dir / "a,b");
+    test::WriteFile(dir / "a,b/scanx.jpg", MakeJpeg(10, 10));
+    Convert(dir / "a,b/scanx.jpg" + ",Folioray Image 1-Jan-2024 00:00:00", dir / "a,b/scanx.pdf");
+    EXPECT_EQ(PdfInfo(dir / "a,b/scanx.pdf")["Title"], "Folioray Image 1-Jan-2024 00:00:00");
+}
+
+struct Broken {
+    const char* name;
+    std::function<void(test::TempDir&)> arrange;
+    std::string pdf;  // relative to the folder
+};
+
+void PrintTo(const Broken& b, std::ostream* os) {
+    *os << b.name;
+}
+
+class PdfObjectFailureTest : public PdfObjectTest, public ::testing::WithParamInterface<Broken> {};
+
+// The conversion fails as a whole: no PDF, no half-written file beside it.
+TEST_P(PdfObjectFailureTest, LeavesNoFile) {
+    GetParam().arrange(dir);
+    const std::vector<std::string> before = Files();
+    try {
+        Convert(dir / "scanx.jpg" + ",caption", dir / GetParam().pdf);
+        FAIL() << "converted";
+    } catch (const VbError&) {
+    }
+    EXPECT_EQ(Files(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, PdfObjectFailureTest,
+    ::testing::Values(
+        Broken{"no JPEG", [](test::TempDir&) {}, "scanx.pdf"},
+        Broken{"not a JPEG", [](test::TempDir& d) { test::WriteFile(d / "scanx.jpg", "text"); },
+               "scanx.pdf"},
+        Broken{"a truncated JPEG",
+               [](test::TempDir& d) {
+                   test::WriteFile(d / "scanx.jpg", MakeJpeg(50, 50).substr(0, 40));
+               },
+               "scanx.pdf"},
+        Broken{"no output folder",
+               [](test::TempDir& d) { test::WriteFile(d / "scanx.jpg", MakeJpeg(8, 8)); },
+               "missing/scanx.pdf"},
+        Broken{"output is a folder",
+               [](test::TempDir& d) {
+                   test::WriteFile(d / "scanx.jpg", MakeJpeg(8, 8));
+                   fs::create_directory(d / "scanx.pdf");
+               },
+               "scanx.pdf"}));
+
+TEST(ImageStreamTest, RefusesWhatItDoesNotKnow) {
+    HaruImageStream o;
+    auto number = [&](int32_t dispid, std::vector<std::string> args) {
+        try {
+            o.Invoke(dispid, args);
+            return 0;
+        } catch (const VbError& e) {
+            return e.Number();
+        }
+    };
+    EXPECT_EQ(number(99, {}), 438);
+    EXPECT_EQ(number(22, {}), 450);
+    EXPECT_EQ(number(25, {"6"}), 0);  // layout switches take what they are given
+    EXPECT_EQ(number(23, {"0"}), 5);
+    EXPECT_EQ(number(23, {"abc"}), 5);
+    EXPECT_EQ(number(0, {}), 5);  // nothing to convert
+    EXPECT_EQ(number(20, {"@/nonexistent/list"}), 53);
+}
+
+TEST(ImageStreamTest, IsRegisteredUnderItsProgId) {
+    ObjectRegistry registry;
+    EXPECT_THROW(registry.CreateObject("Image.Stream"), VbError);
+    RegisterImageStream(registry);
+    EXPECT_NE(registry.CreateObject("image.stream"), nullptr);
+    try {
+        registry.CreateObject("Other.Object");
+        FAIL();
+    } catch (const VbError& e) {
+        EXPECT_EQ(e.Number(), 429);
+        EXPECT_EQ(e.Description(), "ActiveX component can't create object");
+    }
+}
+
+}  // namespace
+}  // namespace folioray
