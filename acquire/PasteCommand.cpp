@@ -19,8 +19,8 @@ struct AcquiringScope {
 
 void ScanControl::PasteCommand() {
     Host& host = *ports_.host;
-    if (acquiring_) {
-        host.Beep();  // a click handled while a scan or paste pumps messages
+    if (acquiring_ || uploading_) {
+        host.Beep();  // a click handled while a scan, paste or upload pumps messages
         return;
     }
     acquiring_ = true;

@@ -42,12 +42,14 @@ void ClearClipboard(Clipboard* clipboard) {
 }  // namespace
 
 void ScanControl::ScanCommand() {
-    if (mControlMode == 1) {
-        StoreText();
+    // A click handled while a scan or an upload pumps messages: storing now would rewrite
+    // the working file under the transfer that is reading it.
+    if (acquiring_ || uploading_) {
+        ports_.host->Beep();
         return;
     }
-    if (acquiring_) {
-        ports_.host->Beep();  // a click handled while this scan pumps messages
+    if (mControlMode == 1) {
+        StoreText();
         return;
     }
     acquiring_ = true;

@@ -258,6 +258,23 @@ TEST_F(UploadFileTest, ASecondUploadFromAPumpedMessageIsRefused) {
     EXPECT_EQ(f.c().UploadFile(server.address(), server.user(), server.password()), "");
 }
 
+TEST_F(UploadFileTest, StoresStartedDuringTheTransferAreRefused) {
+    const std::string data = test::PatternBytes(3000);
+    Fixture f(data);
+    f.c().SetEditorText("replacement");
+    int beeps = -1;
+    f.c().UploadProgress = [&](int32_t, int32_t) {
+        if (beeps >= 0) return;
+        beeps = f.hc.host.beeps;
+        f.c().StartScan();             // the text store behind Done
+        f.c().MenuPasteImage_Click();  // a paste from the preview's menu
+    };
+    EXPECT_EQ(f.c().UploadFile(server.address(), server.user(), server.password()), "");
+    EXPECT_EQ(f.hc.host.beeps, beeps + 2);
+    EXPECT_TRUE(test::ReadFile(server.file("scanx.txt")) == data);
+    EXPECT_TRUE(test::ReadFile(f.c().CurrentName()) == data);
+}
+
 TEST_F(UploadFileTest, PasswordNeverInTheResult) {
     FtpServer::Options o;
     o.echoPassword = true;
