@@ -28,6 +28,15 @@ foreach(_pair ${_folioray_exports})
   endif()
 endforeach()
 
+# Hosts compile the headers as C++20; an instrumented build needs the sanitizer runtimes
+# on the host's link too (they must come first in the program's library list).
+target_compile_features(folioray_core INTERFACE cxx_std_20)
+set(FOLIORAY_PC_LIBS_EXTRA "")
+if(FOLIORAY_SANITIZE)
+  target_link_options(folioray_core INTERFACE $<INSTALL_INTERFACE:-fsanitize=address,undefined>)
+  set(FOLIORAY_PC_LIBS_EXTRA " -fsanitize=address,undefined")
+endif()
+
 install(TARGETS ${_installed} EXPORT Folioray2Targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -45,6 +54,16 @@ foreach(_dir runtime control acquire imaging upload page about platform/ports
 endforeach()
 
 install(EXPORT Folioray2Targets NAMESPACE Folioray2:: DESTINATION ${FOLIORAY_INSTALL_CMAKEDIR})
+if(TARGET folioray_qt)
+  set(FOLIORAY_CONFIG_WIDGET ON)
+else()
+  set(FOLIORAY_CONFIG_WIDGET OFF)
+endif()
+if(BUILD_SHARED_LIBS)
+  set(FOLIORAY_CONFIG_STATIC OFF)
+else()
+  set(FOLIORAY_CONFIG_STATIC ON)
+endif()
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/Folioray2Config.cmake.in
   ${PROJECT_BINARY_DIR}/Folioray2Config.cmake INSTALL_DESTINATION ${FOLIORAY_INSTALL_CMAKEDIR})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/Folioray2ConfigVersion.cmake
@@ -52,5 +71,9 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/Folioray2ConfigVersion.cm
 install(FILES ${PROJECT_BINARY_DIR}/Folioray2Config.cmake
   ${PROJECT_BINARY_DIR}/Folioray2ConfigVersion.cmake DESTINATION ${FOLIORAY_INSTALL_CMAKEDIR})
 
+# The pkg-config file finds the prefix from its own place, so the tree can be moved
+# (or installed with cmake --install --prefix) without editing it.
+file(RELATIVE_PATH FOLIORAY_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" FOLIORAY_PC_TO_PREFIX "${FOLIORAY_PC_TO_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/folioray2.pc.in ${PROJECT_BINARY_DIR}/folioray2.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/folioray2.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
