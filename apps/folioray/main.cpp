@@ -200,7 +200,9 @@ int main(int argc, char** argv) {
                 for (const auto& a : margs) v.push_back(ScriptValue(a));
                 while (v.size() < 6) v.push_back(Variant::Missing());
                 std::string r = control.UploadFile(v[0], v[1], v[2], v[3], v[4], v[5]);
-                std::cout << "UploadFile: " << r << std::endl;
+                // One line per result: a server reply's own line ends are shown as \n.
+                while (!r.empty() && (r.back() == '\n' || r.back() == '\r')) r.pop_back();
+                std::cout << "UploadFile: " << ShowBreaks(r) << std::endl;
             } else if (method == "Info") {
                 arity(0, 0);
                 control.Command2_Click();

@@ -432,6 +432,16 @@ TEST_F(UploadFileTest, CommandLinePrintsResultAndProgress) {
     EXPECT_NE(r.out.find("Progress: 255/302\nProgress: 302/302\nUploadFile: \n"), std::string::npos)
         << r.out;
     EXPECT_EQ(test::ReadFile(server.file("cli.txt")), std::string(300, 'a') + "\r\n");
+
+    // A failure is one line too: the server's reply without its own line end.
+    r = test::RunProcess({FOLIORAY_CLI, "--set", "FilePath=" + work.path(), "--set",
+                          "ControlMode=1", "--call", "StartScan", "--call", "UploadFile",
+                          server.address(), server.user(), "not-the-password"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const size_t at = r.out.find("UploadFile: 530 ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\n', at), r.out.size() - 1) << r.out;
+    EXPECT_EQ(r.out.find('\r'), std::string::npos) << r.out;
 }
 
 }  // namespace
