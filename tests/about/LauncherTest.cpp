@@ -50,6 +50,10 @@ struct FailCase {
     std::string (*path)(const test::TempDir&);
 };
 
+void PrintTo(const FailCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PosixLauncherFailTest : public ::testing::TestWithParam<FailCase> {};
 
 TEST_P(PosixLauncherFailTest, ReportsAFailedStart) {

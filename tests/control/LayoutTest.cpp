@@ -98,6 +98,10 @@ struct MinimumCase {
     float expectWidth, expectHeight;
 };
 
+void PrintTo(const MinimumCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class MinimumSizeTest : public ::testing::TestWithParam<MinimumCase> {};
 
 TEST_P(MinimumSizeTest, ResizingBelowTheMinimumRestoresIt) {
@@ -160,6 +164,10 @@ struct SetSizeCase {
     int32_t x, y;
     std::optional<std::pair<float, float>> expect;  // nothing: the size is unchanged
 };
+
+void PrintTo(const SetSizeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SetSizeTest : public ::testing::TestWithParam<SetSizeCase> {};
 
@@ -251,6 +259,10 @@ struct StyleCase {
     bool hideModeButton;  // hide the mode button before switching
     int32_t newStyle;
 };
+
+void PrintTo(const StyleCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ButtonStyleTest : public ::testing::TestWithParam<StyleCase> {};
 

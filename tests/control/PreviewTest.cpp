@@ -26,6 +26,10 @@ struct ClickCase {
     bool detail;
 };
 
+void PrintTo(const ClickCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PreviewClickTest : public ::testing::TestWithParam<ClickCase> {};
 
 TEST_P(PreviewClickTest, RightButtonMenuLeftButtonDetailView) {

@@ -20,6 +20,10 @@ struct FolderCase {
     bool accepted;
 };
 
+void PrintTo(const FolderCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class FilePathTest : public ::testing::TestWithParam<FolderCase> {};
 
 TEST_P(FilePathTest, AcceptsOnlyWritableFolders) {

@@ -16,6 +16,10 @@ struct RopCase {
     uint8_t expected;  // for source 0xF0 over destination 0xCC
 };
 
+void PrintTo(const RopCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class RasterOpTest : public ::testing::TestWithParam<RopCase> {};
 
 TEST_P(RasterOpTest, CombinesSourceAndDestinationBytes) {

@@ -14,6 +14,10 @@ struct KeyCase {
     uint32_t scan;
 };
 
+void PrintTo(const KeyCase& c, std::ostream* os) {
+    *os << "'" << c.c << "'";
+}
+
 // The full map, written out from the keyboard's scan code set 1.
 constexpr KeyCase kTable[] = {
     {'a', 0x1E}, {'b', 0x30}, {'c', 0x2E}, {'d', 0x20}, {'e', 0x12},  {'f', 0x21}, {'g', 0x22},
