@@ -1,6 +1,7 @@
 // The About box: texts, version label, GetKeyValue and StartSysInfo, and its opening.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -188,61 +189,41 @@ class StartSysInfoTest : public ::testing::Test {
     }
 };
 
-TEST_F(StartSysInfoTest, FirstValueStartsItsProgramWithoutTheSecondKey) {
+TEST_F(StartSysInfoTest, TheNamedProgramIsStarted) {
     test::WriteMarkScript(dir / "sysinfo", Mark());
-    Registry(test::RegString(dir / "sysinfo"), "");
-    Run(&launcher);
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_TRUE(test::WaitForFile(Mark()));
-}
-
-TEST_F(StartSysInfoTest, SecondKeyStartsTheProgramInItsFolder) {
     test::WriteMarkScript(dir / "MSINFO32.EXE", Mark());
-    Registry("", test::RegString(dir.path()));
-    Run(&launcher);
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_TRUE(test::WaitForFile(Mark()));
+    const std::pair<std::string, std::string> entries[] = {
+        {test::RegString(dir / "sysinfo"), ""},  // the first value alone
+        {"", test::RegString(dir.path())},       // the second key names the program's folder
+        {test::RegString(dir / "sysinfo"), test::RegString("/nonexistent")},  // first wins
+    };
+    for (const auto& [first, second] : entries) {
+        SCOPED_TRACE(first + " / " + second);
+        ::unlink(Mark().c_str());
+        Registry(first, second);
+        Run(&launcher);
+        EXPECT_TRUE(host.messages.empty());
+        EXPECT_TRUE(test::WaitForFile(Mark()));
+    }
 }
 
-TEST_F(StartSysInfoTest, FirstValueWinsOverTheSecondKey) {
-    test::WriteMarkScript(dir / "first", Mark());
-    Registry(test::RegString(dir / "first"), test::RegString("/nonexistent"));
-    Run(&launcher);
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_TRUE(test::WaitForFile(Mark()));
-}
-
-TEST_F(StartSysInfoTest, SecondKeyWithoutTheProgramIsUnavailable) {
-    Registry("", test::RegString(dir.path()));
-    Run(&launcher);
-    ExpectUnavailable();
-}
-
-TEST_F(StartSysInfoTest, AFolderNamedLikeTheProgramIsNotTheProgram) {
-    ASSERT_EQ(::mkdir((dir / "MSINFO32.EXE").c_str(), 0755), 0);
-    Registry("", test::RegString(dir.path()));
-    Run(&launcher);
-    ExpectUnavailable();
-}
-
-TEST_F(StartSysInfoTest, NeitherEntryIsUnavailable) {
-    Registry("", "");
-    Run(&launcher);
-    ExpectUnavailable();
-}
-
-// A number under the first name is tried as a program called "42", which fails.
-TEST_F(StartSysInfoTest, DwordValueIsTriedAsAProgramAndFails) {
-    Registry("dword:0000002a", "");
-    Run(&launcher);
-    ExpectUnavailable();
-}
-
-TEST_F(StartSysInfoTest, ProgramThatCannotStartIsUnavailable) {
+TEST_F(StartSysInfoTest, EntriesNamingNoRunnableProgramAreUnavailable) {
+    ASSERT_EQ(::mkdir((dir / "empty").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((dir / "MSINFO32.EXE").c_str(), 0755), 0);  // a folder, not the program
     test::WriteFile(dir / "not-executable", "#!/bin/sh\ntouch '" + Mark() + "'\n");
-    for (const std::string& prog : {dir / "missing", dir / "not-executable", dir.path()}) {
+    const std::pair<std::string, std::string> entries[] = {
+        {"", test::RegString(dir / "empty")},  // the folder lacks the program
+        {"", test::RegString(dir.path())},
+        {"", ""},
+        {"dword:0000002a", ""},  // tried as a program called "42"
+        {test::RegString(dir / "missing"), ""},
+        {test::RegString(dir / "not-executable"), ""},
+        {test::RegString(dir.path()), ""},
+    };
+    for (const auto& [first, second] : entries) {
+        SCOPED_TRACE(first + " / " + second);
         host.messages.clear();
-        Registry(test::RegString(prog), "");
+        Registry(first, second);
         Run(&launcher);
         ExpectUnavailable();
     }

@@ -3,6 +3,7 @@
 // the real TurboJPEG library and an object registry holding the libharu "Image.Stream";
 // working folder and temporary folder are fresh per test.
 #include <gtest/gtest.h>
+#include <turbojpeg.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -55,6 +56,39 @@ inline Picture Gradient(int32_t w, int32_t h) {
         }
     }
     return p;
+}
+
+// A JPEG of the gradient, optionally claiming a resolution in dots per inch.
+inline std::string JpegBytes(int w, int h, int dpi = 0) {
+    const Picture p = Gradient(w, h);
+    tjhandle tj = tjInitCompress();
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    const int rc = tjCompress2(tj, p.bits.data(), w, p.Stride(), h, TJPF_BGR, &out, &size,
+                               TJSAMP_420, 80, TJFLAG_BOTTOMUP);
+    std::string bytes(reinterpret_cast<char*>(out), size);
+    tjFree(out);
+    tjDestroy(tj);
+    EXPECT_EQ(rc, 0);
+    if (dpi > 0) {
+        // JFIF APP0: units at 13, X and Y density at 14 and 16 (big-endian).
+        EXPECT_EQ(bytes.substr(6, 4), "JFIF");
+        bytes[13] = 1;
+        bytes[14] = bytes[16] = static_cast<char>(dpi >> 8);
+        bytes[15] = bytes[17] = static_cast<char>(dpi & 0xFF);
+    }
+    return bytes;
+}
+
+// Width and height of a JPEG file, or {0, 0} when it is not one.
+inline std::pair<int, int> JpegSize(const std::string& path) {
+    const std::string bytes = ReadFile(path);
+    tjhandle tj = tjInitDecompress();
+    int w = 0, h = 0, sub = 0, cs = 0;
+    const bool ok = tjDecompressHeader3(tj, reinterpret_cast<const unsigned char*>(bytes.data()),
+                                        bytes.size(), &w, &h, &sub, &cs) == 0;
+    tjDestroy(tj);
+    return ok ? std::make_pair(w, h) : std::make_pair(0, 0);
 }
 
 class AcquireFixture : public ::testing::Test {

@@ -2,7 +2,6 @@
 // picture files, the Info command, and PDF output checked with poppler.
 #include <gtest/gtest.h>
 #include <png.h>
-#include <turbojpeg.h>
 
 #include <cstring>
 #include <regex>
@@ -17,20 +16,12 @@
 namespace folioray {
 namespace {
 
+using test::JpegSize;
+
 test::ProcessResult Cli(std::vector<std::string> args, const std::string& saneDir = {}) {
     args.insert(args.begin(), FOLIORAY_CLI);
     return test::RunProcess(args,
                             test::SaneChildEnv(saneDir.empty() ? test::SaneConfigDir() : saneDir));
-}
-
-std::pair<int, int> JpegSize(const std::string& path) {
-    const std::string bytes = test::ReadFile(path);
-    tjhandle tj = tjInitDecompress();
-    int w = 0, h = 0, sub = 0, cs = 0;
-    tjDecompressHeader3(tj, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &w,
-                        &h, &sub, &cs);
-    tjDestroy(tj);
-    return {w, h};
 }
 
 // The value printed by --get NAME.
@@ -173,19 +164,6 @@ std::string Bmp8(size_t gap) {
     return file;
 }
 
-std::string Jpeg(int w, int h) {
-    const Picture p = test::Gradient(w, h);
-    tjhandle tj = tjInitCompress();
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    tjCompress2(tj, p.bits.data(), w, p.Stride(), h, TJPF_BGR, &out, &size, TJSAMP_444, 90,
-                TJFLAG_BOTTOMUP);
-    std::string bytes(reinterpret_cast<char*>(out), size);
-    tjFree(out);
-    tjDestroy(tj);
-    return bytes;
-}
-
 std::string Png(int w, int h) {
     std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4, 0x80);
     png_image image;
@@ -231,7 +209,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PictureFile{"bitmap, 8 bits", Bmp8(0), 4, 3},
         PictureFile{"bitmap with a gap before its pixels", Bmp8(10), 4, 3},
-        PictureFile{"JPEG", Jpeg(33, 17), 33, 17}, PictureFile{"PNG with alpha", Png(9, 5), 9, 5},
+        PictureFile{"JPEG", test::JpegBytes(33, 17), 33, 17},
+        PictureFile{"PNG with alpha", Png(9, 5), 9, 5},
         PictureFile{"PPM", std::string("P6\n# made by hand\n2 1\n255\n\xff\0\0\0\xff\0", 32), 2, 1},
         PictureFile{"PGM, 16 bits", std::string("P5 3 1 65535\n\xff\xff\x80\x00\0\0", 19), 3, 1},
         PictureFile{"PBM", std::string("P4\n9 2\n\xff\x80\x00\x00", 11), 9, 2}));

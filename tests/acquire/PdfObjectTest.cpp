@@ -1,7 +1,6 @@
 // The libharu "Image.Stream" object: a one-page PDF that carries the JPEG byte for byte,
 // checked with poppler's pdfinfo and pdfimages.
 #include <gtest/gtest.h>
-#include <turbojpeg.h>
 
 #include <filesystem>
 #include <map>
@@ -17,28 +16,6 @@ namespace folioray {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A JPEG of w x h pixels, optionally claiming a resolution in dots per inch.
-std::string MakeJpeg(int w, int h, int dpi = 0) {
-    const Picture p = test::Gradient(w, h);
-    tjhandle tj = tjInitCompress();
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    const int rc = tjCompress2(tj, p.bits.data(), w, p.Stride(), h, TJPF_BGR, &out, &size,
-                               TJSAMP_420, 80, TJFLAG_BOTTOMUP);
-    std::string bytes(reinterpret_cast<char*>(out), size);
-    tjFree(out);
-    tjDestroy(tj);
-    EXPECT_EQ(rc, 0);
-    if (dpi > 0) {
-        // JFIF APP0: units at 13, X and Y density at 14 and 16 (big-endian).
-        EXPECT_EQ(bytes.substr(6, 4), "JFIF");
-        bytes[13] = 1;
-        bytes[14] = bytes[16] = static_cast<char>(dpi >> 8);
-        bytes[15] = bytes[17] = static_cast<char>(dpi & 0xFF);
-    }
-    return bytes;
-}
 
 // pdfinfo's fields.
 std::map<std::string, std::string> PdfInfo(const std::string& pdf) {
@@ -103,7 +80,7 @@ class PdfObjectTest : public ::testing::Test {
 };
 
 TEST_F(PdfObjectTest, OnePageCarryingTheJpegAsItIs) {
-    const std::string jpeg = MakeJpeg(120, 80);
+    const std::string jpeg = test::JpegBytes(120, 80);
     test::WriteFile(dir / "scanx.jpg", jpeg);
     Convert(dir / "scanx.jpg" + ",Folioray Image 4-Nov-2002 09:05:07", dir / "scanx.pdf");
 
@@ -128,20 +105,20 @@ TEST_F(PdfObjectTest, OnePageCarryingTheJpegAsItIs) {
 }
 
 TEST_F(PdfObjectTest, TheJpegsResolutionSizesThePage) {
-    test::WriteFile(dir / "scanx.jpg", MakeJpeg(120, 80, 300));
+    test::WriteFile(dir / "scanx.jpg", test::JpegBytes(120, 80, 300));
     Convert(dir / "scanx.jpg" + ",caption", dir / "scanx.pdf");
     EXPECT_EQ(PdfInfo(dir / "scanx.pdf")["Page size"], "28.8 x 19.2 pts");
 }
 
 TEST_F(PdfObjectTest, AVeryLongPictureShrinksToTheLargestPage) {
-    test::WriteFile(dir / "scanx.jpg", MakeJpeg(28800, 8));
+    test::WriteFile(dir / "scanx.jpg", test::JpegBytes(28800, 8));
     Convert(dir / "scanx.jpg" + ",caption", dir / "scanx.pdf");
     EXPECT_EQ(PdfInfo(dir / "scanx.pdf")["Page size"], "14400 x 4 pts");
 }
 
 TEST_F(PdfObjectTest, CommasInThePathAreKept) {
     fs::create_directory(dir / "a,b");
-    test::WriteFile(dir / "a,b/scanx.jpg", MakeJpeg(10, 10));
+    test::WriteFile(dir / "a,b/scanx.jpg", test::JpegBytes(10, 10));
     Convert(dir / "a,b/scanx.jpg" + ",Folioray Image 1-Jan-2024 00:00:00", dir / "a,b/scanx.pdf");
     EXPECT_EQ(PdfInfo(dir / "a,b/scanx.pdf")["Title"], "Folioray Image 1-Jan-2024 00:00:00");
 }
@@ -178,15 +155,15 @@ INSTANTIATE_TEST_SUITE_P(
                "scanx.pdf"},
         Broken{"a truncated JPEG",
                [](test::TempDir& d) {
-                   test::WriteFile(d / "scanx.jpg", MakeJpeg(50, 50).substr(0, 40));
+                   test::WriteFile(d / "scanx.jpg", test::JpegBytes(50, 50).substr(0, 40));
                },
                "scanx.pdf"},
         Broken{"no output folder",
-               [](test::TempDir& d) { test::WriteFile(d / "scanx.jpg", MakeJpeg(8, 8)); },
+               [](test::TempDir& d) { test::WriteFile(d / "scanx.jpg", test::JpegBytes(8, 8)); },
                "missing/scanx.pdf"},
         Broken{"output is a folder",
                [](test::TempDir& d) {
-                   test::WriteFile(d / "scanx.jpg", MakeJpeg(8, 8));
+                   test::WriteFile(d / "scanx.jpg", test::JpegBytes(8, 8));
                    fs::create_directory(d / "scanx.pdf");
                },
                "scanx.pdf"}));

@@ -8,27 +8,15 @@
 
 #include "acquire/ClipboardDib.h"
 #include "platform/sane/SaneFrames.h"
+#include "tests/acquire/Tools.h"
 
 namespace folioray::sane {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Rows top to bottom as "RRGGBB" per pixel.
 std::vector<std::string> Rows(const Bytes& dib) {
-    const Picture p = PictureFromDib(dib);
-    std::vector<std::string> rows;
-    for (int32_t y = p.height - 1; y >= 0; --y) {
-        std::string row;
-        for (int32_t x = 0; x < p.width; ++x) {
-            const uint8_t* px = p.bits.data() + y * p.Stride() + x * 3;
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "%02X%02X%02X", px[2], px[1], px[0]);
-            row += (x ? " " : "") + std::string(buf);
-        }
-        rows.push_back(row);
-    }
-    return rows;
+    return test::Rows(PictureFromDib(dib));
 }
 
 struct Frame {

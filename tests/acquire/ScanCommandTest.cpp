@@ -1,7 +1,6 @@
 // The Scan, Source, Paste and Info commands with a scripted scanner, the real JPEG
 // writer and the real PDF object: what each success and each failure leaves behind.
 #include <gtest/gtest.h>
-#include <turbojpeg.h>
 
 #include <filesystem>
 #include <functional>
@@ -16,20 +15,10 @@ namespace folioray {
 namespace {
 
 using test::AcquireFixture;
+using test::JpegSize;
 namespace fs = std::filesystem;
 
 const char* const kScanFailed = "The picture could not be scanned.\r\n\r\n";
-
-// Width and height of a JPEG file, or {0, 0} when it is not one.
-std::pair<int, int> JpegSize(const std::string& path) {
-    const std::string bytes = test::ReadFile(path);
-    tjhandle tj = tjInitDecompress();
-    int w = 0, h = 0, sub = 0, cs = 0;
-    const bool ok = tjDecompressHeader3(tj, reinterpret_cast<const unsigned char*>(bytes.data()),
-                                        bytes.size(), &w, &h, &sub, &cs) == 0;
-    tjDestroy(tj);
-    return ok ? std::make_pair(w, h) : std::make_pair(0, 0);
-}
 
 std::string Facts(int w, int h, int64_t size) {
     return "Dimensions : " + std::to_string(w) + " x " + std::to_string(h) +
@@ -448,19 +437,8 @@ TEST_F(PdfTest, APendingPasteFailureStopsTheConversion) {
 class PasteTest : public AcquireFixture {};
 
 TEST_F(PasteTest, StoresTheClipboardPictureAndLeavesItThere) {
-    // A 5 x 4 picture in 8 bits with a grey palette.
-    std::vector<uint8_t> dib(40 + 256 * 4 + 8 * 4, 0);
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) dib[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    put32(0, 40);
-    put32(4, 5);
-    put32(8, 4);
-    dib[12] = 1;
-    dib[14] = 8;
-    for (int i = 0; i < 256; ++i)
-        dib[40 + i * 4] = dib[41 + i * 4] = dib[42 + i * 4] = static_cast<uint8_t>(i);
-    for (size_t i = 40 + 1024; i < dib.size(); ++i) dib[i] = static_cast<uint8_t>(i * 13);
+    // The clipboard's layouts are the DIB reader's test; any picture does here.
+    const std::vector<uint8_t> dib = MakeDib(test::Gradient(5, 4));
     clipboard.SetDib(dib);
     control->ControlMode(1);  // the paste works in either mode
 

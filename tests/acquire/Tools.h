@@ -1,10 +1,15 @@
 #pragma once
-// Outside programs the acquisition tests compare against (scanimage, pdfinfo, pdfimages).
+// Outside programs the acquisition tests compare against (scanimage, pdfinfo, pdfimages),
+// and pictures written out as text for readable comparisons.
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
+
+#include "platform/ports/Picture.h"
 
 namespace folioray::test {
 
@@ -20,6 +25,22 @@ inline std::string Program(const std::string& name) {
         start = end + 1;
     }
     return name;
+}
+
+// The picture as the eye sees it: rows top to bottom, "RRGGBB" per pixel.
+inline std::vector<std::string> Rows(const Picture& p) {
+    std::vector<std::string> rows;
+    for (int32_t y = p.height - 1; y >= 0; --y) {
+        std::string row;
+        for (int32_t x = 0; x < p.width; ++x) {
+            const uint8_t* px = p.bits.data() + y * p.Stride() + x * 3;
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "%02X%02X%02X", px[2], px[1], px[0]);
+            row += (x ? " " : "") + std::string(buf);
+        }
+        rows.push_back(row);
+    }
+    return rows;
 }
 
 }  // namespace folioray::test

@@ -61,11 +61,6 @@ INSTANTIATE_TEST_SUITE_P(Masks, PreviewClickTest,
 TEST(PreviewTest, MenuOffersPasteImage) {
     HeadlessControl hc;
     EXPECT_EQ(hc[Child::MenuPasteImage].caption, "Paste Image");
-    std::string chosen;
-    hc.host.onPopup = [&](const std::string& menu) { chosen = menu; };
-    int16_t mask = 2;
-    hc->Image1_PreviewMouseButton(mask, 1, 0, 0);
-    EXPECT_EQ(chosen, "MenuPaste");
 }
 
 TEST(PreviewTest, ActivationBeforeAnyImageOpensNothing) {

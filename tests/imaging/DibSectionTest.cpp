@@ -31,21 +31,11 @@ void ExpectEmpty(const CDIBSection& d) {
     EXPECT_EQ(d.DIBSectionBitsPtr(), nullptr);
 }
 
-TEST_F(DibSectionTest, CreateFillsTheHeaderAndHoldsZeroedPixels) {
+// The header's every byte is checked where it leaves the program (the clipboard test).
+TEST_F(DibSectionTest, CreateSelectsABitmapOfZeroedPixels) {
     CDIBSection d;
     ASSERT_TRUE(d.Create(5, 3));
-    const auto& h = d.Header();
-    EXPECT_EQ(h.biSize, 40u);
-    EXPECT_EQ(h.biWidth, 5);
-    EXPECT_EQ(h.biHeight, 3);
-    EXPECT_EQ(h.biPlanes, 1);
-    EXPECT_EQ(h.biBitCount, 24);
-    EXPECT_EQ(h.biCompression, 0u);
-    EXPECT_EQ(h.biSizeImage, 48);
-    EXPECT_EQ(h.biXPelsPerMeter, 0);
-    EXPECT_EQ(h.biYPelsPerMeter, 0);
-    EXPECT_EQ(h.biClrUsed, 0u);
-    EXPECT_EQ(h.biClrImportant, 0u);
+    EXPECT_EQ(d.Header().biSizeImage, 48);
 
     EXPECT_NE(d.hdc(), 0);
     EXPECT_NE(d.hDib(), 0);

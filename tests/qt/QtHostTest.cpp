@@ -528,38 +528,26 @@ TEST(QtAboutBox, ShowsItsTextsAndClosesWithOk) {
     EXPECT_EQ(page.form.focusWidget(), &page.preview());
 }
 
+// Which registry entries lead where is the About box's own test; here the Qt box starts
+// the program, or shows its message and comes back.
 TEST(QtAboutBox, SystemInformationFromTheRegistry) {
     test::TempDir dir;
-    // A program that leaves a mark when it runs, under both names the box looks for.
     const std::string marker = dir / "started";
-    const std::string script = "#!/bin/sh\necho started > '" + marker + "'\n";
-    test::WriteFile(dir / "sysinfo.sh", script);
+    test::WriteFile(dir / "sysinfo.sh", "#!/bin/sh\necho started > '" + marker + "'\n");
     ::chmod((dir / "sysinfo.sh").c_str(), 0755);
-    ::mkdir((dir / "tools").c_str(), 0755);
-    test::WriteFile(dir / "tools/MSINFO32.EXE", script);
-    ::chmod((dir / "tools/MSINFO32.EXE").c_str(), 0755);
-    ::mkdir((dir / "empty").c_str(), 0755);
-
-    const std::string first = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n";
-    const std::string second = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools Location]\n";
-    auto quoted = [](const std::string& s) { return "\"" + s + "\""; };
     const struct {
         const char* label;
         std::string reg;
         bool started;
     } cases[] = {
-        {"first key names the program", first + "\"PATH\"=" + quoted(dir / "sysinfo.sh") + "\n",
+        {"the program is named",
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n\"PATH\"=\"" +
+             (dir / "sysinfo.sh") + "\"\n",
          true},
-        {"second key names its folder", second + "\"MSINFO\"=" + quoted(dir / "tools") + "\n",
-         true},
-        {"folder without the program", second + "\"MSINFO\"=" + quoted(dir / "empty") + "\n",
-         false},
-        {"a number is no program", first + "\"PATH\"=dword:0000002a\n", false},
         {"no registry entries", "", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        ::unlink(marker.c_str());
         auto registry = RegFileRegistry::FromText("REGEDIT4\n\n" + c.reg);
         PosixLauncher launcher;
         Ports ports;

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -46,33 +47,6 @@ uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
     return v;
 }
 
-// A hand-made DIB: info header of `headerSize`, then `extra` (masks or colour table),
-// then `pixels`.
-std::vector<uint8_t> Dib(uint32_t headerSize, int32_t w, int32_t h, uint16_t bits,
-                         uint32_t compression, uint32_t used, const std::vector<uint8_t>& extra,
-                         const std::vector<uint8_t>& pixels) {
-    std::vector<uint8_t> d(headerSize, 0);
-    auto put32 = [&](size_t at, uint32_t v) { std::memcpy(d.data() + at, &v, 4); };
-    auto put16 = [&](size_t at, uint16_t v) { std::memcpy(d.data() + at, &v, 2); };
-    put32(0, headerSize);
-    if (headerSize == 12) {
-        put16(4, static_cast<uint16_t>(w));
-        put16(6, static_cast<uint16_t>(h));
-        put16(8, 1);
-        put16(10, bits);
-    } else {
-        put32(4, static_cast<uint32_t>(w));
-        put32(8, static_cast<uint32_t>(h));
-        put16(12, 1);
-        put16(14, bits);
-        put32(16, compression);
-        put32(32, used);
-    }
-    d.insert(d.end(), extra.begin(), extra.end());
-    d.insert(d.end(), pixels.begin(), pixels.end());
-    return d;
-}
-
 // ---- DIB bytes.
 
 TEST(QtImagesDib, WrittenDibIsTwentyFourBitBottomUpWithPaddedRows) {
@@ -92,65 +66,18 @@ TEST(QtImagesDib, WrittenDibIsTwentyFourBitBottomUpWithPaddedRows) {
     EXPECT_TRUE(SamePixels(ImageFromDib(dib), img));
 }
 
-TEST(QtImagesDib, ReadsTheDibFormsOtherProgramsPut) {
-    // 2 x 2 pictures: red, green on the top row; blue, white on the bottom row.
-    const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255),
-               white = qRgb(255, 255, 255);
-    const std::vector<uint8_t> bgr24BottomUp = {255, 0, 0,   255, 255, 255, 0, 0,   // blue white
-                                                0,   0, 255, 0,   255, 0,   0, 0};  // red green
-    const std::vector<uint8_t> bgr24TopDown = {0,   0, 255, 0,   255, 0,   0, 0,
-                                               255, 0, 0,   255, 255, 255, 0, 0};
-    const std::vector<uint8_t> palette = {0,   0, 255, 0, 0,   255, 0,   0,
-                                          255, 0, 0,   0, 255, 255, 255, 0};
-    const std::vector<uint8_t> indexed = {2, 3, 0, 0, 0, 1, 0, 0};
-    const std::vector<uint8_t> masks = {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0};
-    const std::vector<uint8_t> bgrx32 = {255, 0, 0,   0, 255, 255, 255, 0,
-                                         0,   0, 255, 0, 0,   255, 0,   0};
-    const struct {
-        const char* label;
-        std::vector<uint8_t> dib;
-    } cases[] = {
-        {"24-bit bottom-up", Dib(40, 2, 2, 24, 0, 0, {}, bgr24BottomUp)},
-        {"24-bit top-down", Dib(40, 2, -2, 24, 0, 0, {}, bgr24TopDown)},
-        {"8-bit with a 4-colour table", Dib(40, 2, 2, 8, 0, 4, palette, indexed)},
-        {"32-bit bit fields", Dib(40, 2, 2, 32, 3, 0, masks, bgrx32)},
-        {"core header, 24-bit", Dib(12, 2, 2, 24, 0, 0, {}, bgr24BottomUp)},
-        {"V5 header, 24-bit", Dib(124, 2, 2, 24, 0, 0, {}, bgr24BottomUp)},
-    };
-    for (const auto& c : cases) {
-        const QImage img = ImageFromDib(c.dib);
-        ASSERT_FALSE(img.isNull()) << c.label;
-        ASSERT_EQ(img.size(), QSize(2, 2)) << c.label;
-        EXPECT_EQ(img.pixel(0, 0) & 0xFFFFFF, red & 0xFFFFFF) << c.label;
-        EXPECT_EQ(img.pixel(1, 0) & 0xFFFFFF, green & 0xFFFFFF) << c.label;
-        EXPECT_EQ(img.pixel(0, 1) & 0xFFFFFF, blue & 0xFFFFFF) << c.label;
-        EXPECT_EQ(img.pixel(1, 1) & 0xFFFFFF, white & 0xFFFFFF) << c.label;
-    }
-}
+// Every DIB layout is the control's reader's test; here a form Qt would not write itself
+// (top-down rows) keeps its orientation, and bytes the reader refuses give no picture.
+TEST(QtImagesDib, ReadsOtherProgramsDibsAndRefusesBrokenOnes) {
+    std::vector<uint8_t> dib = DibFromImage(Sample(2, 2));
+    const int32_t topDown = -2;
+    std::memcpy(dib.data() + 8, &topDown, 4);
+    std::swap_ranges(dib.begin() + 40, dib.begin() + 48, dib.begin() + 48);
+    EXPECT_TRUE(SamePixels(ImageFromDib(dib), Sample(2, 2)));
 
-TEST(QtImagesDib, BrokenBytesGiveNoPictureRatherThanACrash) {
-    const std::vector<uint8_t> pixels(16, 0x80);
-    std::vector<uint8_t> shortPixels = Dib(40, 2, 2, 24, 0, 0, {}, pixels);
-    shortPixels.resize(40 + 5);
-    std::vector<uint8_t> hugeHeader = Dib(40, 2, 2, 24, 0, 0, {}, pixels);
-    hugeHeader[0] = 0xFF;
-    hugeHeader[1] = 0xFF;
-    std::vector<uint8_t> zeroHeader = Dib(40, 2, 2, 24, 0, 0, {}, pixels);
-    std::fill(zeroHeader.begin(), zeroHeader.begin() + 4, 0);
-    const struct {
-        const char* label;
-        std::vector<uint8_t> dib;
-    } cases[] = {
-        {"nothing", {}},
-        {"a few bytes", {40, 0, 0}},
-        {"header size 0", zeroHeader},
-        {"header larger than the bytes", hugeHeader},
-        {"colour table past the end", Dib(40, 2, 2, 8, 0, 256, {}, {0, 0})},
-        {"more colours than 8 bits hold", Dib(40, 2, 2, 8, 0, 1000, {}, pixels)},
-        {"pixels cut short", shortPixels},
-        {"absurd size", Dib(40, 0x7FFFFFFF, 0x7FFFFFFF, 24, 0, 0, {}, pixels)},
-    };
-    for (const auto& c : cases) EXPECT_TRUE(ImageFromDib(c.dib).isNull()) << c.label;
+    dib.resize(45);  // pixels cut short
+    EXPECT_TRUE(ImageFromDib(dib).isNull());
+    EXPECT_TRUE(ImageFromDib({}).isNull());
 }
 
 // ---- Pictures.
