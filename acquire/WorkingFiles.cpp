@@ -1,4 +1,6 @@
 // The working folder, its write test and the text-mode store.
+#include <cstdio>
+
 #include "control/ScanControl.h"
 #include "platform/ports/Host.h"
 #include "runtime/FileOps.h"
@@ -55,10 +57,16 @@ void ScanControl::StoreText() {
     err_.Step([&] { DeleteFile(textPath); });
     err_.Clear();
     OutputFile f;
-    err_.Step([&] { f.Open(textPath); });
+    bool created = false;
+    err_.Step([&] {
+        f.Open(textPath);
+        created = true;
+    });
     err_.Step([&] { f.Print(WithCrLf(kids_[Child::Text2].caption)); });
     err_.Step([&] { f.Close(); });
     if (err_.IsSet()) {
+        // A text cut short (a full disk) must not be left to pass for the text.
+        if (created) std::remove(textPath.c_str());
         ports_.host->MsgBox("The text could not be saved to a temporary file.",
                             "Pagewright Control", MsgBoxIcon::Exclamation);
         return;

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <string_view>
 #include <vector>
 
 #include "runtime/Text.h"
@@ -21,19 +22,26 @@ namespace {
 constexpr const char* kAgent = "Tessaline FTP Client";
 
 // The password must not show in any text, whatever letter case a server echoes it in.
+// The mask is of a sign the password lacks, so that it cannot spell the password again
+// with the text beside it.
 std::string Mask(std::string text, const std::string& secret) {
     if (secret.empty()) return text;
-    static const std::string kMask = "********";
     auto lower = [](std::string s) {
         for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return s;
     };
     const std::string needle = lower(secret);
+    char sign = '*';
+    for (const char c : std::string_view("*#~^_.:+=!?")) {
+        sign = c;
+        if (needle.find(c) == std::string::npos) break;
+    }
+    const std::string mask(8, sign);
     std::string folded = lower(text);
     for (size_t pos = 0; (pos = folded.find(needle, pos)) != std::string::npos;
-         pos += kMask.size()) {
-        text.replace(pos, needle.size(), kMask);
-        folded.replace(pos, needle.size(), kMask);
+         pos += mask.size()) {
+        text.replace(pos, needle.size(), mask);
+        folded.replace(pos, needle.size(), mask);
     }
     return text;
 }

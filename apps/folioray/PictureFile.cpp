@@ -70,7 +70,7 @@ std::vector<uint8_t> DibOfBmp(const std::vector<uint8_t>& file) {
     return packed;
 }
 
-std::vector<uint8_t> DibOfJpeg(const std::vector<uint8_t>& file) {
+std::vector<uint8_t> DibOfJpeg(const std::vector<uint8_t>& file, uint64_t maxPixels) {
     std::unique_ptr<void, int (*)(tjhandle)> tj(tjInitDecompress(), tjDestroy);
     if (!tj) Bad("the JPEG decoder cannot start");
     int width = 0, height = 0, subsamp = 0, colorspace = 0;
@@ -78,7 +78,7 @@ std::vector<uint8_t> DibOfJpeg(const std::vector<uint8_t>& file) {
                             &height, &subsamp, &colorspace) != 0) {
         Bad(std::string("not a JPEG the decoder reads: ") + tjGetErrorStr2(tj.get()));
     }
-    if (width <= 0 || height <= 0 || static_cast<uint64_t>(width) * height > kMaxDibPixels) {
+    if (width <= 0 || height <= 0 || static_cast<uint64_t>(width) * height > maxPixels) {
         Bad("the picture is too large");
     }
     Picture p;
@@ -93,7 +93,7 @@ std::vector<uint8_t> DibOfJpeg(const std::vector<uint8_t>& file) {
     return DibOfPicture(p);
 }
 
-std::vector<uint8_t> DibOfPng(const std::vector<uint8_t>& file) {
+std::vector<uint8_t> DibOfPng(const std::vector<uint8_t>& file, uint64_t maxPixels) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
@@ -102,7 +102,7 @@ std::vector<uint8_t> DibOfPng(const std::vector<uint8_t>& file) {
     }
     image.format = PNG_FORMAT_BGR;
     if (image.width == 0 || image.height == 0 ||
-        static_cast<uint64_t>(image.width) * image.height > kMaxDibPixels) {
+        static_cast<uint64_t>(image.width) * image.height > maxPixels) {
         png_image_free(&image);
         Bad("the picture is too large");
     }
@@ -142,7 +142,7 @@ uint64_t PnmNumber(const uint8_t* data, size_t size, size_t& at) {
 
 }  // namespace
 
-Picture PictureFromPnm(const uint8_t* data, size_t size) {
+Picture PictureFromPnm(const uint8_t* data, size_t size, uint64_t maxPixels) {
     if (size < 3 || data[0] != 'P' || (data[1] != '4' && data[1] != '5' && data[1] != '6')) {
         Bad("not a binary PNM file");
     }
@@ -155,7 +155,7 @@ Picture PictureFromPnm(const uint8_t* data, size_t size) {
     ++at;  // exactly one white-space byte before the samples
     if (width == 0 || height == 0 || maxval == 0 || maxval > 65535)
         Bad("the PNM header is malformed");
-    if (width > kMaxDibPixels / height) Bad("the picture is too large");
+    if (width > maxPixels / height) Bad("the picture is too large");
     const uint64_t channels = kind == '6' ? 3 : 1;
     const uint64_t bytesPerSample = maxval > 255 ? 2 : 1;
     const uint64_t rowBytes = kind == '4' ? (width + 7) / 8 : width * channels * bytesPerSample;
@@ -194,14 +194,17 @@ Picture PictureFromPnm(const uint8_t* data, size_t size) {
 }
 
 std::vector<uint8_t> ClipboardDibFromFile(const std::string& path) {
-    const std::vector<uint8_t> file = ReadAll(path);
+    return ClipboardDibFromBytes(ReadAll(path));
+}
+
+std::vector<uint8_t> ClipboardDibFromBytes(const std::vector<uint8_t>& file, uint64_t maxPixels) {
     auto starts = [&](std::initializer_list<uint8_t> magic) {
         return file.size() >= magic.size() && std::equal(magic.begin(), magic.end(), file.begin());
     };
     if (starts({'B', 'M'})) return DibOfBmp(file);
-    if (starts({0xFF, 0xD8, 0xFF})) return DibOfJpeg(file);
-    if (starts({0x89, 'P', 'N', 'G'})) return DibOfPng(file);
-    if (starts({'P'})) return DibOfPicture(PictureFromPnm(file.data(), file.size()));
+    if (starts({0xFF, 0xD8, 0xFF})) return DibOfJpeg(file, maxPixels);
+    if (starts({0x89, 'P', 'N', 'G'})) return DibOfPng(file, maxPixels);
+    if (starts({'P'})) return DibOfPicture(PictureFromPnm(file.data(), file.size(), maxPixels));
     Bad("not a BMP, PNG, JPEG or PNM file");
 }
 

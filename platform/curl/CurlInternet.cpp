@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/curl/FtpReplies.h"
 #include "platform/ports/InternetMessages.h"
 
 namespace folioray {
@@ -80,26 +81,6 @@ bool ParsePort(const std::string& s, uint16_t& port) {
     return true;
 }
 
-// Replaces every occurrence of the password, in any letter case (servers have been seen
-// to change it), so that no reply that echoes it reaches a caller.
-std::string Redact(std::string text, const std::string& password) {
-    if (password.empty()) return text;
-    static const std::string kMask = "********";
-    auto lower = [](std::string s) {
-        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
-    const std::string needle = lower(password);
-    std::string folded = lower(text);
-    size_t pos = 0;
-    while ((pos = folded.find(needle, pos)) != std::string::npos) {
-        text.replace(pos, needle.size(), kMask);
-        folded.replace(pos, needle.size(), kMask);
-        pos += kMask.size();
-    }
-    return text;
-}
-
 uint32_t ErrorFromErrno(int e) {
     switch (e) {
         case ENOENT:
@@ -111,48 +92,6 @@ uint32_t ErrorFromErrno(int e) {
         default:
             return inet::kErrorReadFault;
     }
-}
-
-// A listing line in the Unix "ls -l" or the DOS form; false when it is neither.
-bool ParseListLine(const std::string& line, FtpFindData& out) {
-    std::vector<std::string> f;
-    size_t i = 0;
-    while (i < line.size() && f.size() < 8) {
-        while (i < line.size() && line[i] == ' ') ++i;
-        size_t j = i;
-        while (j < line.size() && line[j] != ' ') ++j;
-        if (j > i) f.push_back(line.substr(i, j - i));
-        i = j;
-    }
-    while (i < line.size() && line[i] == ' ') ++i;
-    std::string rest = line.substr(std::min(i, line.size()));
-    auto toSize = [](const std::string& s, uint64_t& v) {
-        if (s.empty() || s.size() > 19) return false;
-        v = 0;
-        for (char c : s) {
-            if (c < '0' || c > '9') return false;
-            v = v * 10 + static_cast<uint64_t>(c - '0');
-        }
-        return true;
-    };
-    uint64_t size = 0;
-    if (f.size() == 8 && f[0].size() >= 10 && std::strchr("-dlcbps", f[0][0]) &&
-        toSize(f[4], size) && !rest.empty()) {
-        out.dwFileAttributes = f[0][0] == 'd' ? 0x10u : 0x80u;
-        out.cFileName = rest;
-    } else if (f.size() >= 3 && (f[2] == "<DIR>" || toSize(f[2], size))) {
-        // DOS: date, time, <DIR> or size, name (which may hold spaces).
-        out.dwFileAttributes = f[2] == "<DIR>" ? 0x10u : 0x80u;
-        size_t p = line.find(f[2]) + f[2].size();
-        while (p < line.size() && line[p] == ' ') ++p;
-        out.cFileName = line.substr(p);
-        if (out.cFileName.empty()) return false;
-    } else {
-        return false;
-    }
-    out.nFileSizeLow = static_cast<uint32_t>(size & 0xFFFFFFFFu);
-    out.nFileSizeHigh = static_cast<uint32_t>(size >> 32);
-    return true;
 }
 
 }  // namespace
@@ -241,46 +180,20 @@ struct CurlInternet::Connection final : CurlInternet::Object {
     uint64_t activity = 0;
     int lastCode = 0;  // code of the last complete reply in this operation
     std::string body;  // a listing
+    bool listingCut = false;
+    static constexpr size_t kMaxListingBytes = 1024 * 1024;
 
-    // Reply assembly.
-    std::string partial;
-    std::string reply;
-    int replyCode = 0;
-    bool replyOpen = false;
-
-    void OnLine(const std::string& line) {
-        bool coded = line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
-                     std::isdigit(static_cast<unsigned char>(line[1])) &&
-                     std::isdigit(static_cast<unsigned char>(line[2]));
-        int code = coded ? std::stoi(line.substr(0, 3)) : 0;
-        if (!replyOpen) {
-            reply.clear();
-            replyOpen = true;
-            replyCode = code;
-        }
-        reply += line;
-        if (coded && code == replyCode && (line.size() < 4 || line[3] != '-')) {
-            replyOpen = false;
-            lastCode = replyCode;
-            t_response = Redact(reply, password);
-        }
-    }
-
-    void OnReplyBytes(const char* p, size_t n) {
-        partial.append(p, n);
-        size_t pos;
-        while ((pos = partial.find('\n')) != std::string::npos) {
-            std::string line = partial.substr(0, pos + 1);
-            partial.erase(0, pos + 1);
-            OnLine(line);
-        }
-    }
+    // Replies on the control connection.
+    FtpReplyReader replies;
 
     static int DebugCb(CURL*, curl_infotype type, char* data, size_t size, void* userp) {
         auto* c = static_cast<Connection*>(userp);
         if (type == CURLINFO_HEADER_IN) {
             ++c->activity;
-            c->OnReplyBytes(data, size);
+            if (c->replies.Feed(data, size) > 0) {
+                c->lastCode = c->replies.LastCode();
+                t_response = c->replies.LastReply();
+            }
         } else if (type == CURLINFO_DATA_OUT || type == CURLINFO_DATA_IN ||
                    type == CURLINFO_HEADER_OUT) {
             ++c->activity;
@@ -291,7 +204,12 @@ struct CurlInternet::Connection final : CurlInternet::Object {
     static size_t BodyCb(char* p, size_t size, size_t n, void* userp) {
         auto* c = static_cast<Connection*>(userp);
         ++c->activity;
-        if (c->body.size() < 1024 * 1024) c->body.append(p, size * n);
+        // Only the first lines are read; a listing without end is not waited for.
+        if (c->body.size() >= kMaxListingBytes) {
+            c->listingCut = true;
+            return 0;
+        }
+        c->body.append(p, size * n);
         return size * n;
     }
 
@@ -325,8 +243,8 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         result = CURLE_OK;
         lastCode = 0;
         body.clear();
-        partial.clear();
-        replyOpen = false;
+        listingCut = false;
+        replies.Reset();
     }
 
     bool Start() {
@@ -371,6 +289,12 @@ struct CurlInternet::Connection final : CurlInternet::Object {
             }
             if (until()) return true;
             if (done) return false;
+            if (replies.Overflowed()) {
+                Detach();  // a reply without end: the connection is of no further use
+                done = true;
+                result = CURLE_WEIRD_SERVER_REPLY;
+                return false;
+            }
             auto now = Clock::now();
             if (activity != seen) {
                 seen = activity;
@@ -398,6 +322,8 @@ struct CurlInternet::Connection final : CurlInternet::Object {
     }
 
     uint32_t ErrorCode() const {
+        // A reply without end, whichever side gave up on it first.
+        if (replies.Overflowed()) return inet::kErrorInvalidServerResponse;
         switch (result) {
             case CURLE_OK:
                 return 0;
@@ -556,6 +482,7 @@ HINTERNET CurlInternet::InternetConnectA(HINTERNET session, const std::string& s
     c->urlBase = "ftp://" + host + ":" + std::to_string(p) + "/";
     c->user = user;
     c->password = password;
+    c->replies.SetSecret(password);
     c->passive = (flags & inet::kFlagPassive) != 0;
     c->multi = curl_multi_init();
     c->easy = curl_easy_init();
@@ -680,7 +607,7 @@ HINTERNET CurlInternet::FtpFindFirstFileA(HINTERNET connection, const std::strin
     curl_easy_setopt(c->easy, CURLOPT_CUSTOMREQUEST, list.c_str());
     curl_easy_setopt(c->easy, CURLOPT_WRITEFUNCTION, &Connection::BodyCb);
     curl_easy_setopt(c->easy, CURLOPT_WRITEDATA, c);
-    if (!c->RunToEnd()) {
+    if (!c->RunToEnd() && !c->listingCut) {
         // 450 and 550 to a LIST mean that nothing matched.
         if (c->lastCode == 450 || c->lastCode == 550) {
             return Fail<HINTERNET>(inet::kErrorNoMoreFiles, 0);
@@ -697,7 +624,7 @@ HINTERNET CurlInternet::FtpFindFirstFileA(HINTERNET connection, const std::strin
         pos = end + 1;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line.rfind("total ", 0) == 0) continue;
-        if (!ParseListLine(line, data))
+        if (!ParseFtpListLine(line, data))
             return Fail<HINTERNET>(inet::kErrorInvalidServerResponse, 0);
         found = true;
     }

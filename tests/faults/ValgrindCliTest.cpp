@@ -1,0 +1,116 @@
+// The command-line host under Valgrind's memcheck: a full scan, PDF and upload, and a run
+// through the failures a user meets, with no invalid access and no leak. Built only
+// without the sanitizers (the two do not mix).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "tests/acquire/SaneTestDevice.h"
+#include "tests/acquire/Tools.h"
+#include "tests/support/FtpServer.h"
+#include "tests/support/RunProcess.h"
+#include "tests/support/TempDir.h"
+#include "tests/upload/UploadTestUtil.h"
+
+namespace folioray {
+namespace {
+
+test::ProcessResult UnderValgrind(const std::vector<std::string>& cliArgs) {
+    std::vector<std::string> argv = {test::Program("valgrind"),
+                                     "-q",
+                                     "--tool=memcheck",
+                                     "--error-exitcode=99",
+                                     "--leak-check=full",
+                                     "--errors-for-leak-kinds=definite,indirect,possible",
+                                     "--show-leak-kinds=definite,indirect,possible",
+                                     "--keep-debuginfo=yes",
+                                     "--child-silent-after-fork=yes",
+                                     "--num-callers=30",
+                                     "--suppressions=" + test::SupportDir() + "/valgrind.supp",
+                                     FOLIORAY_CLI};
+    argv.insert(argv.end(), cliArgs.begin(), cliArgs.end());
+    return test::RunProcess(argv, {test::SaneEnv()}, 900);
+}
+
+// Valgrind's own lines start with "==PID==".
+std::string ValgrindReport(const std::string& err) {
+    std::string report;
+    size_t pos = 0;
+    while (pos < err.size()) {
+        size_t end = err.find('\n', pos);
+        if (end == std::string::npos) end = err.size();
+        const std::string line = err.substr(pos, end - pos);
+        if (line.rfind("==", 0) == 0) report += line + "\n";
+        pos = end + 1;
+    }
+    return report;
+}
+
+class ValgrindCliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (::access(test::Program("valgrind").c_str(), X_OK) != 0) {
+            GTEST_SKIP() << "valgrind is not installed";
+        }
+    }
+    test::TempDir dir;
+};
+
+TEST_F(ValgrindCliTest, ScanToPdfAndUploadIsClean) {
+    test::FtpServer server;
+    const auto r =
+        UnderValgrind({"--set", "FilePath=" + dir.path(), "--device", "test", "--scan-option",
+                       "resolution=75", "--set", "SaveAsPDF=1", "--call", "StartScan", "--progress",
+                       "--call", "UploadFile", server.address(), server.user(), server.password()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ValgrindReport(r.err), "");
+    const std::string pdf = dir / "scanx.pdf";
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "ScanComplete: " + pdf);
+    EXPECT_NE(r.out.find("\nUploadFile: \n"), std::string::npos) << r.out;
+    EXPECT_EQ(test::ReadFile(server.file("scanx.pdf")), test::ReadFile(pdf));
+}
+
+TEST_F(ValgrindCliTest, TheFailuresAUserMeetsAreClean) {
+    test::FtpServer server;
+    // A bitmap whose header claims more rows than it holds.
+    const std::string bad = dir / "bad.bmp";
+    test::WriteFile(bad, std::string("BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\xff\xff\xff\x7f"
+                                     "\x01\0\0\0\x01\0\x18\0",
+                                     30));
+    const std::string closed = "127.0.0.1:" + std::to_string(test::ClosedPort());
+    const std::string png =
+        std::string(std::getenv("FOLIORAY_SOURCE_DIR") ? std::getenv("FOLIORAY_SOURCE_DIR")
+                                                       : FOLIORAY_SOURCE_DIR_DEFAULT) +
+        "/tests/fuzz/corpus/picture_file/rgb.png";
+    const auto r = UnderValgrind(
+        {"--set", "FilePath=" + dir.path(), "--device", "test", "--scan-option", "resolution=75",
+         "--call", "StartScan",
+         // The upload's failures, then the device's and the clipboard's.
+         "--call", "UploadFile", server.address(), server.user(), "wrong", "--call", "UploadFile",
+         server.address(), server.user(), server.password(), "1", "x", "no/such/folder", "--call",
+         "UploadFile", closed, "u", "p", "--scan-option", "read-return-value=SANE_STATUS_JAMMED",
+         "--call", "StartScan", "--paste-image", bad,
+         // And a paste to PDF that works, uploaded.
+         "--set", "SaveAsPDF=1", "--paste-image", png, "--call", "UploadFile", server.address(),
+         server.user(), server.password(), "1"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ValgrindReport(r.err), "");
+    EXPECT_EQ(r.err, "folioray: scanner: sane_read: Document feeder jammed\n");
+    EXPECT_EQ(r.out,
+              "ScanComplete: " + (dir / "scanx.jpg") +
+                  "\nUploadFile: 530 Authentication failed.\n"
+                  "UploadFile: 550 No such file or directory.\n"
+                  "UploadFile: InternetConnect error code: 12029 Message: A connection to the "
+                  "server could not be established.\n"
+                  "MessageBox [Pagewright Control] (stop): The picture could not be "
+                  "scanned.\\n\\nA Problem was encountered while attempting to aquire the "
+                  "image. Please try again.\n"
+                  "MessageBox [Clipboard Paste unsuccessful] (exclamation): An Error occurred "
+                  "while transferring the image from the clipboard to memory. The problem was "
+                  "identified as Invalid picture. Please try again.\n"
+                  "ScanComplete: " +
+                  (dir / "scanx.pdf") + "\nUploadFile: \n");
+    EXPECT_EQ(test::ReadFile(server.file("scanx.pdf")), test::ReadFile(dir / "scanx.pdf"));
+}
+
+}  // namespace
+}  // namespace folioray
