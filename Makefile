@@ -5,10 +5,13 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 15
 CMAKE_FLAGS ?=
+# Our own builds treat warnings as errors; a plain configure does not.
+OUR_FLAGS = -DFOLIORAY_WERROR=ON $(LAUNCHER)
 CTEST_FLAGS ?= --output-on-failure --timeout 300
 LAUNCHER := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps build build-asan build-fuzz test test-normal test-asan test-fuzz demo bench format clean
+.PHONY: all deps build build-asan build-fuzz test test-normal test-asan test-fuzz check-deps demo bench \
+  package format clean
 
 all: build
 
@@ -16,16 +19,16 @@ deps:
 	@bash scripts/install-deps.sh
 
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(OUR_FLAGS) $(CMAKE_FLAGS)
 
 $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFOLIORAY_SANITIZE=ON \
-	  -DFOLIORAY_BENCH=OFF $(LAUNCHER) $(CMAKE_FLAGS)
+	  -DFOLIORAY_BENCH=OFF $(OUR_FLAGS) $(CMAKE_FLAGS)
 
 $(FUZZ_BUILD)/build.ninja:
 	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DFOLIORAY_FUZZ=ON -DFOLIORAY_TESTS=OFF -DFOLIORAY_BENCH=OFF -DFOLIORAY_QT=OFF \
-	  -DBUILD_SHARED_LIBS=OFF $(LAUNCHER) $(CMAKE_FLAGS)
+	  -DBUILD_SHARED_LIBS=OFF $(OUR_FLAGS) $(CMAKE_FLAGS)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -50,7 +53,15 @@ build-fuzz: deps $(FUZZ_BUILD)/build.ninja
 test-fuzz: build-fuzz
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-test: test-normal test-asan test-fuzz
+# The build must read no package that the install step would not bring to a fresh machine.
+check-deps: build build-asan build-fuzz
+	bash scripts/check-deps.sh $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+
+test: check-deps test-normal test-asan test-fuzz
+
+# folioray2_<version>_amd64.deb in the build folder.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 demo: build
 	bash scripts/demo.sh $(BUILD)

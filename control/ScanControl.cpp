@@ -37,14 +37,14 @@ NullHost g_nullHost;
 }  // namespace
 
 std::string DefaultWorkingFolder() {
-    std::string home;
-    if (const char* h = std::getenv("HOME"); h && *h) {
-        home = h;
-    } else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
-        home = pw->pw_dir;
-    } else {
-        home = "/";
+    // One construction from a pointer: assigning the literal "/" to a string trips
+    // GCC 12's false -Wrestrict at -O3.
+    const char* h = std::getenv("HOME");
+    if (!h || !*h) {
+        const passwd* pw = ::getpwuid(::getuid());
+        h = pw && pw->pw_dir ? pw->pw_dir : "/";
     }
+    std::string home(h);
     if (home.back() != '/') home += '/';
     return home;
 }

@@ -36,7 +36,8 @@ inline std::vector<std::string> Rows(const Picture& p) {
             const uint8_t* px = p.bits.data() + y * p.Stride() + x * 3;
             char buf[8];
             std::snprintf(buf, sizeof buf, "%02X%02X%02X", px[2], px[1], px[0]);
-            row += (x ? " " : "") + std::string(buf);
+            if (x) row += ' ';
+            row += buf;
         }
         rows.push_back(row);
     }

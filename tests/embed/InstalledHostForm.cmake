@@ -1,5 +1,5 @@
-# Run by ctest (cmake -P): install the build into a fresh prefix, check what a host
-# finds there, then build examples/host-form against that prefix and let it scan from
+# Run by ctest (cmake -P): install the build into a fresh prefix (FROM=install), or
+# unpack its Debian package there (FROM=package), check what a host finds there, then build examples/host-form against that prefix and let it scan from
 # the SANE test device until its field holds the stored file's path.
 cmake_minimum_required(VERSION 3.25)
 
@@ -16,8 +16,6 @@ endforeach()
 if(NOT _rc EQUAL 0)
   message(FATAL_ERROR "cannot make a fresh folder under /tmp")
 endif()
-set(PREFIX ${TMP}/prefix)
-set(LIB ${PREFIX}/${LIBDIR})
 set(_failures)
 
 function(fail text)
@@ -41,8 +39,31 @@ function(run what)
   endif()
 endfunction()
 
-message(STATUS "installing ${BUILD_DIR} into ${PREFIX}")
-run("cmake --install" COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+if(FROM STREQUAL "package")
+  # The Debian package, unpacked under a folder of its own instead of /.
+  message(STATUS "packaging ${BUILD_DIR} and unpacking it into ${TMP}/root")
+  run("cpack" COMMAND ${CMAKE_COMMAND} -E chdir ${BUILD_DIR}
+    cpack -G DEB -B ${TMP}/cpack OUT cpack_out)
+  file(GLOB deb ${TMP}/cpack/folioray2_${VERSION}_*.deb)
+  if(NOT deb)
+    message(FATAL_ERROR "cpack made no folioray2_${VERSION}_<arch>.deb:\n${cpack_out}")
+  endif()
+  run("dpkg-deb -I" COMMAND dpkg-deb -I ${deb} OUT deb_info)
+  message(STATUS "${deb}:\n${deb_info}")
+  # Depends comes from the binaries: each adapter's library shows there.
+  foreach(dep libc6 libstdc\\+\\+6 libcurl4 libsane1 libhpdf libturbojpeg0 libqt6widgets6 libqt6core6)
+    if(NOT deb_info MATCHES "\n Depends:[^\n]*${dep}")
+      fail("the package does not depend on ${dep}")
+    endif()
+  endforeach()
+  run("dpkg-deb -x" COMMAND dpkg-deb -x ${deb} ${TMP}/root)
+  set(PREFIX ${TMP}/root/usr)
+else()
+  set(PREFIX ${TMP}/prefix)
+  message(STATUS "installing ${BUILD_DIR} into ${PREFIX}")
+  run("cmake --install" COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+endif()
+set(LIB ${PREFIX}/${LIBDIR})
 
 # 1. Versioned shared libraries: lib<name>.so.<version>, the SONAME lib<name>.so.<major>.
 find_program(READELF NAMES readelf REQUIRED)
