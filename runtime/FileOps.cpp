@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <random>
 
 #include "runtime/VbError.h"
 
@@ -41,10 +42,44 @@ void OutputFile::Close() {
     std::FILE* f = f_;
     f_ = nullptr;
     int flushed = std::fflush(f);
+    // A delayed block allocation (or a server's refusal, over NFS) shows only here.
+    if (flushed == 0) flushed = ::fsync(::fileno(f));
     int e = errno;
     int closed = std::fclose(f);
     if (flushed != 0) ThrowFileError(e, path_);
     if (closed != 0) ThrowFileError(errno, path_);
+}
+
+int ReplaceFileWith(const std::string& path, const void* data, size_t size) {
+    if (path.empty() || path.find('\0') != std::string::npos) return ENOENT;
+    std::random_device random;
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));
+        temp = path + suffix;
+        // O_EXCL: never an existing file or a planted link.
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return errno;
+    }
+    if (fd < 0) return EEXIST;
+    const auto* p = static_cast<const char*>(data);
+    size_t left = size;
+    int e = 0;
+    while (left > 0 && e == 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno != EINTR) e = errno;
+        if (n > 0) {
+            p += n;
+            left -= static_cast<size_t>(n);
+        }
+    }
+    if (e == 0 && ::fsync(fd) != 0) e = errno;
+    if (::close(fd) != 0 && e == 0) e = errno;
+    if (e == 0 && ::rename(temp.c_str(), path.c_str()) != 0) e = errno;
+    if (e != 0) ::unlink(temp.c_str());
+    return e;
 }
 
 void DeleteFile(const std::string& path) {

@@ -25,6 +25,11 @@ class OutputFile {
     std::string path_;
 };
 
+// Puts `size` bytes at `path` whole or not at all: written beside it, synced, closed and
+// renamed over it. Returns 0, or the errno of the first step that failed (nothing is
+// then left beside `path`, and what was at `path` is untouched).
+int ReplaceFileWith(const std::string& path, const void* data, size_t size);
+
 void DeleteFile(const std::string& path);  // "Kill": a missing file is error 53
 bool FileExists(const std::string& path);  // an ordinary file (not a folder)
 int64_t FileLength(const std::string& path);

@@ -12,6 +12,7 @@
 #include <random>
 
 #include "acquire/ObjectRegistry.h"
+#include "runtime/FileOps.h"
 #include "runtime/VbError.h"
 
 namespace folioray {
@@ -65,24 +66,6 @@ std::string HaruText(const HaruErrors& e) {
     return buf;
 }
 
-// A new empty file next to `path` (O_EXCL: never an existing file or link), created with
-// the ordinary permissions so that the finished PDF is as readable as the user's others.
-std::string CreateSibling(const std::string& path) {
-    std::random_device random;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));
-        const std::string name = path + suffix;
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return name;
-        }
-        if (errno != EEXIST) break;
-    }
-    throw VbError(err::kPathFileAccess, "Image.Stream", "cannot create a file beside " + path);
-}
-
 }  // namespace
 
 void WriteJpegAsPdf(const PdfFromJpeg& job) {
@@ -122,16 +105,22 @@ void WriteJpegAsPdf(const PdfFromJpeg& job) {
     info(HPDF_INFO_AUTHOR, job.author);
     info(HPDF_INFO_CREATOR, job.creator);
 
-    // Written beside the target and renamed into place, so a failed write leaves no
-    // half-made PDF that would pass for a finished one.
-    const std::string temp = CreateSibling(job.pdfPath);
-    if (HPDF_SaveToFile(pdf.get(), temp.c_str()) != HPDF_OK || errors.first != HPDF_OK) {
-        std::remove(temp.c_str());
-        Fail(HaruText(errors));
+    // Made in memory and written by us: libharu's own file writer loses the error of its
+    // last flush, which left a cut-off PDF passing for a finished one on a full disk.
+    if (HPDF_SaveToStream(pdf.get()) != HPDF_OK || errors.first != HPDF_OK) Fail(HaruText(errors));
+    std::vector<HPDF_BYTE> bytes(HPDF_GetStreamSize(pdf.get()));
+    size_t done = 0;
+    HPDF_STATUS read = HPDF_ResetStream(pdf.get());
+    while (read == HPDF_OK && done < bytes.size()) {
+        HPDF_UINT32 got = static_cast<HPDF_UINT32>(bytes.size() - done);
+        read = HPDF_ReadFromStream(pdf.get(), bytes.data() + done, &got);
+        done += got;
+        if (read == HPDF_STREAM_EOF) read = HPDF_OK;
+        if (got == 0) break;
     }
-    if (std::rename(temp.c_str(), job.pdfPath.c_str()) != 0) {
-        std::remove(temp.c_str());
-        throw VbError(err::kPathFileAccess, "Image.Stream", "cannot write " + job.pdfPath);
+    if (bytes.empty() || done != bytes.size()) Fail("libharu gave back a short PDF");
+    if (const int e = ReplaceFileWith(job.pdfPath, bytes.data(), bytes.size())) {
+        ThrowFileError(e, job.pdfPath);
     }
 }
 

@@ -1,12 +1,11 @@
 #include "platform/turbojpeg/TurboJpegLibrary.h"
 
-#include <fcntl.h>
 #include <turbojpeg.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+
+#include "runtime/FileOps.h"
 
 namespace folioray {
 
@@ -39,19 +38,6 @@ int Subsampling(const JPEG_CORE_PROPERTIES& p) {
         default:
             return -1;
     }
-}
-
-bool WriteAll(int fd, const unsigned char* data, unsigned long size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<unsigned long>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -95,14 +81,8 @@ int TurboJpegLibrary::ijlWrite(JPEG_CORE_PROPERTIES* p, int ioType) {
         return IJL_ENCODER_ERROR;
     }
 
-    const int fd = ::open(p->JPGFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return IJL_FILE_ERROR;
-    const bool written = WriteAll(fd, jpeg.data, jpeg.size);
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed) {
-        ::unlink(p->JPGFile);  // a cut-off JPEG must not pass for a picture
-        return IJL_FILE_ERROR;
-    }
+    // Whole or not at all: a cut-off JPEG must not pass for a picture.
+    if (ReplaceFileWith(p->JPGFile, jpeg.data, jpeg.size) != 0) return IJL_FILE_ERROR;
     return IJL_OK;
 }
 
