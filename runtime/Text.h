@@ -12,4 +12,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 // True when `s` holds CR, LF or NUL: such text must never reach a line-based protocol.
 bool HasLineBreakOrNul(std::string_view s);
 
+// Hides `secret` in `text` behind eight signs of a kind the secret lacks. Letters are
+// compared case-folded, code point by code point in UTF-8 (bytes that are not UTF-8 match
+// only themselves). A secret of kShortSecret code points or more is masked wherever it
+// stands; a shorter one only where it is not part of a longer word (a letter or digit at
+// its edge does not touch another), so that a server's text is not cut to pieces by the
+// mask of a one-letter password, which such text gives nothing away about.
+inline constexpr size_t kShortSecret = 4;
+std::string MaskSecret(std::string_view text, std::string_view secret);
+
 }  // namespace folioray

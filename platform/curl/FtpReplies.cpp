@@ -14,11 +14,6 @@ char Lower(char c) {
     return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
-std::string Lowered(std::string s) {
-    for (char& c : s) c = Lower(c);
-    return s;
-}
-
 // Eight asterisks, or of another sign when the secret holds one: a mask made of the
 // secret's own signs could form the secret again with the text around it.
 std::string MaskFor(const std::string& secret) {
@@ -60,20 +55,6 @@ bool IsDigit(char c) {
 }
 
 }  // namespace
-
-std::string MaskSecret(std::string text, const std::string& secret) {
-    if (secret.empty()) return text;
-    const std::string mask = MaskFor(secret);
-    const std::string needle = Lowered(secret);
-    std::string folded = Lowered(text);
-    size_t pos = 0;
-    while ((pos = folded.find(needle, pos)) != std::string::npos) {
-        text.replace(pos, needle.size(), mask);
-        folded.replace(pos, needle.size(), mask);
-        pos += mask.size();
-    }
-    return text;
-}
 
 void FtpReplyReader::Reset() {
     line_.clear();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/ports/Internet.h"
+#include "runtime/Text.h"  // MaskSecret
 
 namespace folioray {
 
@@ -51,10 +52,6 @@ class FtpReplyReader {
     int lastCode_ = 0;
     std::string lastReply_;
 };
-
-// Replaces every occurrence of `secret` in `text`, in any letter case (servers have been
-// seen to change it), with asterisks.
-std::string MaskSecret(std::string text, const std::string& secret);
 
 // One line of a listing in the Unix "ls -l" or the DOS form (no line end); false when it
 // is neither. Sets the name, the size and the attributes of `out`.
