@@ -70,6 +70,11 @@ class TimedInternet final : public folioray::Internet {
         close += Since(t);
         return ok;
     }
+    bool InternetAbortFile(folioray::HINTERNET h) override { return in_.InternetAbortFile(h); }
+    bool FtpDeleteFileA(folioray::HINTERNET c, const std::string& n) override {
+        return in_.FtpDeleteFileA(c, n);
+    }
+    void SetWaitCallback(std::function<void()> f) override { in_.SetWaitCallback(std::move(f)); }
     folioray::HINTERNET FtpFindFirstFileA(folioray::HINTERNET c, const std::string& n,
                                           folioray::FtpFindData* d, uint32_t f,
                                           uintptr_t x) override {

@@ -17,6 +17,10 @@ namespace folioray {
 
 namespace {
 
+// The progress event counts bytes in 32 bits.
+constexpr uintmax_t kMaxUploadBytes = 0x7FFFFFFF;
+const std::string kTooLarge = "The file is too large to upload (2 GB or more)";
+
 constexpr const char* kLineBreakDescription = "line breaks and NUL characters are not allowed";
 
 // The text form of an argument, trimmed. A line break or NUL counts as a failed
@@ -157,6 +161,12 @@ std::string ScanControl::UploadFile(const Variant& vServer, const Variant& vUser
         }
         if (!FindsOrdinaryFile(mCurrentName))
             return "Could not locate acquired data on local storage";
+        // Refused here, before a connection: a refusal once the store has begun would
+        // already have cut the server's copy short.
+        std::error_code ec;
+        if (std::filesystem::file_size(mCurrentName, ec) > kMaxUploadBytes && !ec) {
+            return "Could not read acquired data from local storage (" + kTooLarge + ")";
+        }
         if (mCurrentName.size() < 9) return "Could not determine Default Remote FileName.";
         defaultRemote = mCurrentName.substr(mCurrentName.size() - 9);
         if (!TextForm(vRemoteFileName, remoteName, why)) {

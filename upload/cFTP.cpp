@@ -21,31 +21,6 @@ namespace {
 
 constexpr const char* kAgent = "Tessaline FTP Client";
 
-// The password must not show in any text, whatever letter case a server echoes it in.
-// The mask is of a sign the password lacks, so that it cannot spell the password again
-// with the text beside it.
-std::string Mask(std::string text, const std::string& secret) {
-    if (secret.empty()) return text;
-    auto lower = [](std::string s) {
-        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
-    const std::string needle = lower(secret);
-    char sign = '*';
-    for (const char c : std::string_view("*#~^_.:+=!?")) {
-        sign = c;
-        if (needle.find(c) == std::string::npos) break;
-    }
-    const std::string mask(8, sign);
-    std::string folded = lower(text);
-    for (size_t pos = 0; (pos = folded.find(needle, pos)) != std::string::npos;
-         pos += mask.size()) {
-        text.replace(pos, needle.size(), mask);
-        folded.replace(pos, needle.size(), mask);
-    }
-    return text;
-}
-
 // The local file, read sequentially through a buffer of its own (blocks are small and
 // many); open and read failures throw VbError.
 class LocalFile {
@@ -105,9 +80,13 @@ cFTP::cFTP(Internet& internet) : inet_(internet) {
     mTransferType = inet::kTransferTypeAscii;
     mConnectFlags = 0;
     mConnection = 0;
+    inet_.SetWaitCallback([this] {
+        if (DoEvents) DoEvents();
+    });
 }
 
 cFTP::~cFTP() {
+    inet_.SetWaitCallback(nullptr);
     // Closing the session closes the connection under it.
     if (mSession != 0) inet_.InternetCloseHandle(mSession);
 }
@@ -122,7 +101,7 @@ void cFTP::RecordError(int32_t code, const std::string& source) {
         inet_.InternetGetLastResponseInfoA(&detail, response, inet::kResponseBufferSize);
         if (size_t z = response.find('\0'); z != std::string::npos) response.resize(z);
         // Only the server's text can hold the password (a reply that echoes it).
-        mLastError = Mask(response, password_);
+        mLastError = MaskSecret(response, password_);
     }
 }
 
@@ -170,27 +149,34 @@ bool cFTP::FTPUploadFile(const std::string& sLocalName, const std::string& sRemo
     const std::string sRemote = Trim(sRemoteName);
     if (sLocal.empty() || sRemote.empty()) return false;
 
-    mRemoteFile = inet_.FtpOpenFileA(mConnection, sRemote, inet::kGenericWrite,
-                                     static_cast<uint32_t>(mTransferType), 0);
-    if (mRemoteFile == 0) {
-        RecordLastError("FtpOpenFile:PutFile");
-        return false;
-    }
-    // The remote file is closed on every way out, a throwing local file included.
-    struct RemoteGuard {
-        cFTP& self;
-        ~RemoteGuard() {
-            if (self.mRemoteFile != 0) self.inet_.InternetCloseHandle(self.mRemoteFile);
-            self.mRemoteFile = 0;
-        }
-    } guard{*this};
-
+    // The local file is opened and measured before the store begins: a file that cannot
+    // be sent never truncates the server's copy.
     LocalFile local(sLocal);
     const int64_t length = local.Length();
     // The event's byte counts are 32-bit; a larger file would wrap them.
     if (length > std::numeric_limits<int32_t>::max()) {
         throw VbError(err::kOverflow, "cFTP", "The file is too large to upload (2 GB or more)");
     }
+
+    mRemoteFile = inet_.FtpOpenFileA(mConnection, sRemote, inet::kGenericWrite,
+                                     static_cast<uint32_t>(mTransferType), 0);
+    if (mRemoteFile == 0) {
+        RecordLastError("FtpOpenFile:PutFile");
+        return false;
+    }
+    // On every way out but success (a throwing local file included) the store is aborted,
+    // never completed, and what the server kept of it is deleted where it allows that.
+    struct RemoteGuard {
+        cFTP& self;
+        const std::string& name;
+        ~RemoteGuard() {
+            if (self.mRemoteFile == 0) return;
+            self.inet_.InternetAbortFile(self.mRemoteFile);
+            self.mRemoteFile = 0;
+            self.inet_.FtpDeleteFileA(self.mConnection, name);
+        }
+    } guard{*this, sRemote};
+
     int32_t total = static_cast<int32_t>(length);
     const int32_t blocks = total / kBlockSize;
     const int32_t rest = total % kBlockSize;
@@ -218,12 +204,13 @@ bool cFTP::FTPUploadFile(const std::string& sLocalName, const std::string& sRemo
     }
     // The server confirms the file only when it is closed; an upload it did not take in
     // full is a failure of the last block, not a success.
-    HINTERNET file = mRemoteFile;
-    mRemoteFile = 0;
-    if (!inet_.InternetCloseHandle(file)) {
+    if (!inet_.InternetCloseHandle(mRemoteFile)) {
         RecordLastError("InternetWriteFile2");
+        mRemoteFile = 0;
+        inet_.FtpDeleteFileA(mConnection, sRemote);
         return false;
     }
+    mRemoteFile = 0;
     sent += rest;
     int32_t current = sent;
     int32_t all = total;

@@ -1,7 +1,11 @@
 #include "platform/curl/CurlInternet.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -10,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <vector>
 
 #include "platform/curl/FtpReplies.h"
@@ -153,18 +158,24 @@ struct FindHandle final : CurlInternet::Object {
 }  // namespace
 
 struct CurlInternet::Connection final : CurlInternet::Object {
-    Connection(HINTERNET session, const Timeouts& t, size_t flush)
-        : Object(kConnection, session), timeouts(t), flushSize(flush) {}
+    Connection(HINTERNET session, const Timeouts& t, size_t flush,
+               const std::function<void()>& waitCallback)
+        : Object(kConnection, session), timeouts(t), flushSize(flush), wait(waitCallback) {}
     ~Connection() override {
+        holdControl = false;
         if (easy) {
-            if (added) curl_multi_remove_handle(multi, easy);
+            if (added) Abort();
             curl_easy_cleanup(easy);
         }
         if (multi) curl_multi_cleanup(multi);  // ends the control connection (QUIT)
+        ReleaseControl();
+        curl_slist_free_all(quote);
     }
 
     Timeouts timeouts;
     size_t flushSize;
+    const std::function<void()>& wait;  // the host's pump
+    std::chrono::steady_clock::time_point lastPump{};
     std::string urlBase;  // "ftp://host:port/"
     std::string user, password;
     bool passive = false;
@@ -185,6 +196,95 @@ struct CurlInternet::Connection final : CurlInternet::Object {
 
     // Replies on the control connection.
     FtpReplyReader replies;
+    curl_slist* quote = nullptr;
+
+    // The sockets libcurl has open. During a store the control connection is not closed
+    // with the transfer when that fails: the server's reason may still be on its way.
+    std::set<curl_socket_t> sockets;
+    uint16_t serverPort = 0;
+    bool holdControl = false;
+    curl_socket_t heldControl = CURL_SOCKET_BAD;
+
+    static int SockOptCb(void* userp, curl_socket_t fd, curlsocktype) {
+        static_cast<Connection*>(userp)->sockets.insert(fd);
+        return CURL_SOCKOPT_OK;
+    }
+    static int CloseSocketCb(void* userp, curl_socket_t fd) {
+        auto* c = static_cast<Connection*>(userp);
+        c->sockets.erase(fd);
+        if (c->holdControl && c->heldControl == CURL_SOCKET_BAD && c->IsControl(fd)) {
+            c->heldControl = fd;
+            return 0;
+        }
+        return ::close(fd);
+    }
+    // The control connection is the one to the server's own port (data connections go to
+    // other ports, or come from it).
+    bool IsControl(curl_socket_t fd) const {
+        sockaddr_storage a{};
+        socklen_t len = sizeof a;
+        if (::getpeername(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) return false;
+        const uint16_t peer = a.ss_family == AF_INET6
+                                  ? ntohs(reinterpret_cast<const sockaddr_in6*>(&a)->sin6_port)
+                                  : ntohs(reinterpret_cast<const sockaddr_in*>(&a)->sin_port);
+        return peer == serverPort;
+    }
+
+    void Pump(bool idle) {
+        if (!wait) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!idle && now - lastPump < std::chrono::milliseconds(kPumpMs)) return;
+        lastPump = now;
+        wait();
+    }
+    static constexpr int kPumpMs = 10;
+
+    // Drops the connections at once with a reset, never with the orderly close that tells
+    // a server a stored file is complete.
+    void Abort() {
+        holdControl = false;
+        for (curl_socket_t fd : sockets) {
+            const linger reset{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        }
+        Detach();
+        ReleaseControl();
+    }
+
+    void ReleaseControl() {
+        if (heldControl != CURL_SOCKET_BAD) ::close(heldControl);
+        heldControl = CURL_SOCKET_BAD;
+    }
+
+    // After a store failed on its data connection: the server's reply that says why, read
+    // from the held control connection for a short while.
+    void ReadLateReply() {
+        holdControl = false;
+        if (heldControl == CURL_SOCKET_BAD) {
+            // Still libcurl's: the connection is of no further use either way.
+            for (curl_socket_t fd : sockets) {
+                if (IsControl(fd)) heldControl = ::dup(fd);
+            }
+        }
+        if (heldControl == CURL_SOCKET_BAD || lastCode >= 400) return ReleaseControl();
+        using Clock = std::chrono::steady_clock;
+        const auto end =
+            Clock::now() + std::chrono::milliseconds(std::min(timeouts.responseMs, 2000L));
+        char buf[1024];
+        while (Clock::now() < end && lastCode < 400) {
+            pollfd p{heldControl, POLLIN, 0};
+            if (::poll(&p, 1, kPumpMs) > 0) {
+                const ssize_t n = ::recv(heldControl, buf, sizeof buf, 0);
+                if (n <= 0) break;
+                if (replies.Feed(buf, static_cast<size_t>(n)) > 0) {
+                    lastCode = replies.LastCode();
+                    t_response = replies.LastReply();
+                }
+            }
+            Pump(true);
+        }
+        ReleaseControl();
+    }
 
     static int DebugCb(CURL*, curl_infotype type, char* data, size_t size, void* userp) {
         auto* c = static_cast<Connection*>(userp);
@@ -231,8 +331,10 @@ struct CurlInternet::Connection final : CurlInternet::Object {
                          std::max(1L, (timeouts.responseMs + 999) / 1000));
         curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, timeouts.responseMs);
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        // FTP over an HTTP proxy would lose directories and the transfer mode.
-        curl_easy_setopt(easy, CURLOPT_PROXY, "");
+        curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &Connection::SockOptCb);
+        curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, this);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Connection::CloseSocketCb);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
         // Replies are read through the debug hook; nothing is printed.
         curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
         curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &Connection::DebugCb);
@@ -245,6 +347,10 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         body.clear();
         listingCut = false;
         replies.Reset();
+        holdControl = false;
+        ReleaseControl();
+        curl_slist_free_all(quote);
+        quote = nullptr;
     }
 
     bool Start() {
@@ -290,7 +396,7 @@ struct CurlInternet::Connection final : CurlInternet::Object {
             if (until()) return true;
             if (done) return false;
             if (replies.Overflowed()) {
-                Detach();  // a reply without end: the connection is of no further use
+                Abort();  // a reply without end: the connection is of no further use
                 done = true;
                 result = CURLE_WEIRD_SERVER_REPLY;
                 return false;
@@ -300,7 +406,7 @@ struct CurlInternet::Connection final : CurlInternet::Object {
                 seen = activity;
                 last = now;
             } else if (now - last > std::chrono::milliseconds(timeouts.idleMs)) {
-                Detach();  // drops the stalled connection
+                Abort();  // drops the stalled connection
                 done = true;
                 result = CURLE_OPERATION_TIMEDOUT;
                 return false;
@@ -308,9 +414,11 @@ struct CurlInternet::Connection final : CurlInternet::Object {
             // libcurl does not always hand over every socket it waits on (the start of a
             // store is one such moment), so a quiet wait is cut short at first and
             // lengthened while nothing happens.
+            // The host is pumped between short slices, so that its window keeps painting.
             int ready = 0;
             curl_multi_poll(multi, nullptr, 0, waitMs, &ready);
-            waitMs = ready ? 1 : std::min(waitMs * 2, 50);
+            Pump(ready == 0);
+            waitMs = ready ? 1 : std::min(waitMs * 2, kPumpMs);
         }
     }
 
@@ -324,9 +432,10 @@ struct CurlInternet::Connection final : CurlInternet::Object {
     uint32_t ErrorCode() const {
         // A reply without end, whichever side gave up on it first.
         if (replies.Overflowed()) return inet::kErrorInvalidServerResponse;
+        if (result == CURLE_OK) return 0;
+        // The server said no: its reply is the message, whatever the transport did next.
+        if (lastCode >= 400) return inet::kErrorExtendedError;
         switch (result) {
-            case CURLE_OK:
-                return 0;
             case CURLE_COULDNT_RESOLVE_HOST:
             case CURLE_COULDNT_RESOLVE_PROXY:
                 return inet::kErrorNameNotResolved;
@@ -347,8 +456,6 @@ struct CurlInternet::Connection final : CurlInternet::Object {
             default:
                 break;
         }
-        // The server said no: its reply is the message.
-        if (lastCode >= 400) return inet::kErrorExtendedError;
         switch (result) {
             case CURLE_LOGIN_DENIED:
                 return inet::kErrorLoginFailure;
@@ -407,6 +514,7 @@ struct CurlInternet::RemoteFile final : CurlInternet::Object {
     }
 
     bool SetFailed() {
+        connection->ReadLateReply();
         failed = true;
         error = connection->result == CURLE_OK ? inet::kErrorConnectionAborted
                                                : connection->ErrorCode();
@@ -478,8 +586,9 @@ HINTERNET CurlInternet::InternetConnectA(HINTERNET session, const std::string& s
     uint16_t p = port == inet::kInvalidPortNumber ? inet::kDefaultFtpPort : port;
     if (!SplitServerPort(server, host, p)) return Fail<HINTERNET>(inet::kErrorInvalidUrl, 0);
 
-    auto c = std::make_unique<Connection>(session, timeouts_, flushSize_);
+    auto c = std::make_unique<Connection>(session, timeouts_, flushSize_, wait_);
     c->urlBase = "ftp://" + host + ":" + std::to_string(p) + "/";
+    c->serverPort = p;
     c->user = user;
     c->password = password;
     c->replies.SetSecret(password);
@@ -534,6 +643,7 @@ HINTERNET CurlInternet::FtpOpenFileA(HINTERNET connection, const std::string& fi
         return Fail<HINTERNET>(
             c->result == CURLE_OK ? inet::kErrorConnectionAborted : c->ErrorCode(), 0);
     }
+    c->holdControl = true;
     HINTERNET h = Add(std::move(f));
     c->openFile = h;
     return h;
@@ -575,7 +685,12 @@ bool CurlInternet::Close(HINTERNET h, bool finish) {
         auto* f = static_cast<RemoteFile*>(it->second.get());
         Connection* c = f->connection;
         if (finish) ok = f->Finish();
-        c->Detach();  // aborts a store that was not finished
+        if (finish && ok) {
+            c->holdControl = false;
+            c->Detach();
+        } else {
+            c->Abort();  // a store that was not finished is never completed
+        }
         c->openFile = 0;
     }
     if (h == lastFileHandle_) {
@@ -588,6 +703,33 @@ bool CurlInternet::Close(HINTERNET h, bool finish) {
 
 bool CurlInternet::InternetCloseHandle(HINTERNET handle) {
     return Close(handle, true);
+}
+
+bool CurlInternet::InternetAbortFile(HINTERNET file) {
+    if (!Find(file, kFile)) return false;
+    return Close(file, false);
+}
+
+bool CurlInternet::FtpDeleteFileA(HINTERNET connection, const std::string& fileName) {
+    auto* c = static_cast<Connection*>(Find(connection, kConnection));
+    if (!c) return false;
+    if (c->openFile) return Fail(inet::kErrorFtpTransferInProgress, false);
+    if (fileName.empty() || fileName.back() == '/' || HasLineBreakOrNul(fileName)) {
+        return Fail(inet::kErrorInvalidParameter, false);
+    }
+    // Sent once the current directory is reached (commands before the transfer would run
+    // wherever a reused connection was left).
+    c->Prepare(c->cwd);
+    c->quote = curl_slist_append(nullptr, ("DELE " + fileName).c_str());
+    if (!c->quote) return Fail(inet::kErrorInternalError, false);
+    curl_easy_setopt(c->easy, CURLOPT_POSTQUOTE, c->quote);
+    curl_easy_setopt(c->easy, CURLOPT_NOBODY, 1L);
+    if (!c->RunToEnd()) return Fail(c->ErrorCode(), false);
+    return true;
+}
+
+void CurlInternet::SetWaitCallback(std::function<void()> callback) {
+    wait_ = std::move(callback);
 }
 
 HINTERNET CurlInternet::FtpFindFirstFileA(HINTERNET connection, const std::string& searchFile,

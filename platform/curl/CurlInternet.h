@@ -3,6 +3,7 @@
 // cache keeps the logged-in control connection between calls; a remote file opened for
 // writing is a running STOR whose read callback pauses until InternetWriteFile feeds it.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -38,6 +39,9 @@ class CurlInternet final : public Internet {
     bool InternetWriteFile(HINTERNET file, const void* buffer, uint32_t length,
                            uint32_t* written) override;
     bool InternetCloseHandle(HINTERNET handle) override;
+    bool InternetAbortFile(HINTERNET file) override;
+    bool FtpDeleteFileA(HINTERNET connection, const std::string& fileName) override;
+    void SetWaitCallback(std::function<void()> callback) override;
     HINTERNET FtpFindFirstFileA(HINTERNET connection, const std::string& searchFile,
                                 FtpFindData* findData, uint32_t flags, uintptr_t context) override;
     bool FtpPutFileA(HINTERNET connection, const std::string& localFile,
@@ -58,6 +62,7 @@ class CurlInternet final : public Internet {
 
     Timeouts timeouts_;
     size_t flushSize_;
+    std::function<void()> wait_;
     std::map<HINTERNET, std::unique_ptr<Object>> handles_;
     HINTERNET next_ = 1;
     HINTERNET lastFileHandle_ = 0;

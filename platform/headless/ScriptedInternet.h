@@ -32,6 +32,7 @@ class ScriptedInternet final : public Internet {
     std::vector<uint32_t> writes;        // lengths, in order
     std::string received;                // bytes of all writes
     std::set<HINTERNET> open;            // handles not closed yet
+    std::function<void()> wait;          // the pump it was given
 
     HINTERNET InternetOpenA(const std::string&, uint32_t, const char*, const char*,
                             uint32_t) override {
@@ -78,6 +79,16 @@ class ScriptedInternet final : public Internet {
         }
         return true;
     }
+    bool InternetAbortFile(HINTERNET h) override {
+        calls.push_back("InternetAbortFile");
+        open.erase(h);
+        return true;
+    }
+    bool FtpDeleteFileA(HINTERNET, const std::string& name) override {
+        calls.push_back("FtpDeleteFileA " + name);
+        return true;
+    }
+    void SetWaitCallback(std::function<void()> callback) override { wait = std::move(callback); }
     HINTERNET FtpFindFirstFileA(HINTERNET, const std::string& name, FtpFindData* data, uint32_t,
                                 uintptr_t) override {
         calls.push_back("FtpFindFirstFileA " + name);

@@ -3,6 +3,7 @@
 // conventions of the Windows functions it was written against: handles (0 = none),
 // boolean results, a per-thread last error code and the server's last response.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace folioray {
@@ -81,6 +82,14 @@ class Internet {
     // Closing an open remote file finishes its transfer; false when the server did not
     // confirm it.
     virtual bool InternetCloseHandle(HINTERNET handle) = 0;
+    // Ends a store without completing it: the server is never told that the file is
+    // whole. What it kept so far may stay on the server.
+    virtual bool InternetAbortFile(HINTERNET file) = 0;
+    // Relative to the connection's current directory.
+    virtual bool FtpDeleteFileA(HINTERNET connection, const std::string& fileName) = 0;
+    // Called every few milliseconds while the layer waits on the network, so that a host
+    // window keeps painting; empty for none.
+    virtual void SetWaitCallback(std::function<void()> callback) = 0;
     virtual HINTERNET FtpFindFirstFileA(HINTERNET connection, const std::string& searchFile,
                                         FtpFindData* findData, uint32_t flags,
                                         uintptr_t context) = 0;

@@ -462,8 +462,7 @@ std::vector<Row> Rows() {
              r.w.control->ControlMode(0);
          },
          {},
-         "InternetWriteFile error code: 12030 Message: The connection with the server was "
-         "aborted.\r\n",
+         "426 Data connection reset by the test server; transfer aborted.\r\n",
          {"scanx.jpg", "scanx.txt"},
          {"scanx.txt"},
          {},
