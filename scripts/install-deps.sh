@@ -21,7 +21,7 @@ pkgs=(
   libcurl4-openssl-dev curl
   libhpdf-dev libpng-dev zlib1g-dev
   # test peers and tools
-  python3 python3-pyftpdlib
+  python3 python3-pyftpdlib vsftpd
   poppler-utils img2pdf valgrind
 )
 if [ "${1:-}" = --list ]; then
