@@ -1,7 +1,7 @@
 // Uploads one file through ScanControl::UploadFile (progress events shown on the headless
 // host) and with `curl -T` to the same local FTP server, alternating, and reports the
 // throughput of both and their ratio.
-// usage: bench_upload [MiB=64] [rounds=5] [passive=1]
+// usage: bench_upload [MiB=64] [rounds=5] [passive=1] [server=pyftpdlib|vsftpd]
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "tests/support/HeadlessControl.h"
 #include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Vsftpd.h"
 
 using folioray::test::FtpServer;
 using Clock = std::chrono::steady_clock;
@@ -111,7 +113,27 @@ int main(int argc, char** argv) {
     const size_t bytes = static_cast<size_t>(mib) * 1024 * 1024;
 
     folioray::test::TempDir work;
-    FtpServer server;
+    // pyftpdlib by default; vsftpd (run as root) takes uploads into "up/" as anonymous.
+    const bool vsftpd = argc > 4 && std::string(argv[4]) == "vsftpd";
+    std::unique_ptr<FtpServer> py;
+    std::unique_ptr<folioray::test::Vsftpd> vs;
+    std::string address, user, password = "pw-Secret-42", dir;
+    if (vsftpd) {
+        vs = std::make_unique<folioray::test::Vsftpd>(folioray::test::Vsftpd::Options{});
+        if (!vs->why().empty()) {
+            std::fprintf(stderr, "%s\n", vs->why().c_str());
+            return 1;
+        }
+        address = vs->address();
+        user = folioray::test::Vsftpd::kUser;
+        dir = "up/";
+    } else {
+        py = std::make_unique<FtpServer>();
+        address = py->address();
+        user = py->user();
+        password = py->password();
+    }
+    auto serverFile = [&](const std::string& name) { return vs ? vs->file(name) : py->file(name); };
 
     // The working file comes from the text-mode store, so the control has a current name.
     folioray::test::HeadlessControl hc;
@@ -139,18 +161,19 @@ int main(int argc, char** argv) {
     hc->UploadProgress = [&](int32_t, int32_t) { ++events; };
 
     std::vector<double> ours, theirs, cpuTimes;
-    const std::string url = "ftp://" + server.address() + "/curl.bin";
+    const std::string url = "ftp://" + address + "/" + dir + "curl.bin";
     for (int r = 0; r < rounds; ++r) {
         events = 0;
         timed.Reset();
         // Both uploads create their file: replacing a large one costs the server a truncate.
-        std::filesystem::remove(server.file("ours.bin"));
-        std::filesystem::remove(server.file("curl.bin"));
+        std::filesystem::remove(serverFile("ours.bin"));
+        std::filesystem::remove(serverFile("curl.bin"));
         rusage u0{}, u1{};
         ::getrusage(RUSAGE_SELF, &u0);
         auto t0 = Clock::now();
         std::string res =
-            hc->UploadFile(server.address(), server.user(), server.password(), passive, "ours.bin");
+            hc->UploadFile(address, user, password, passive, "ours.bin",
+                           dir.empty() ? folioray::Variant::Missing() : folioray::Variant(dir));
         auto t1 = Clock::now();
         ::getrusage(RUSAGE_SELF, &u1);
         auto cpu = [](const rusage& u) {
@@ -162,7 +185,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "UploadFile failed: %s\n", res.c_str());
             return 1;
         }
-        if (std::filesystem::file_size(server.file("ours.bin")) != bytes) {
+        if (std::filesystem::file_size(serverFile("ours.bin")) != bytes) {
             std::fprintf(stderr, "uploaded file has the wrong size\n");
             return 1;
         }
@@ -172,13 +195,8 @@ int main(int argc, char** argv) {
                         Seconds(t0, t1), timed.connect, timed.open, timed.write, timed.close);
         }
 
-        std::vector<std::string> cmd = {"/usr/bin/curl",
-                                        "-s",
-                                        "-S",
-                                        "-T",
-                                        local,
-                                        "--user",
-                                        server.user() + ":" + server.password()};
+        std::vector<std::string> cmd = {"/usr/bin/curl",      "-s", "-S", "-T", local, "--user",
+                                        user + ":" + password};
         if (!passive) cmd.insert(cmd.end(), {"-P", "-"});
         cmd.push_back(url);
         auto t2 = Clock::now();
@@ -192,8 +210,8 @@ int main(int argc, char** argv) {
     }
     const double mb = static_cast<double>(bytes) / 1e6;
     const double a = mb / Median(ours), b = mb / Median(theirs);
-    std::printf("file %ld MiB, %d rounds, %s mode, %ld progress events per upload\n", mib, rounds,
-                passive ? "passive" : "active", events);
+    std::printf("file %ld MiB, %d rounds, %s mode, %s, %ld progress events per upload\n", mib,
+                rounds, passive ? "passive" : "active", vsftpd ? "vsftpd" : "pyftpdlib", events);
     std::printf("UploadFile: median %.3f s  %.1f MB/s\n", Median(ours), a);
     std::printf("UploadFile CPU time (this process): median %.3f s\n", Median(cpuTimes));
     std::printf("curl -T:    median %.3f s  %.1f MB/s\n", Median(theirs), b);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Uploads a file through ScanControl::UploadFile (with progress events) and with
-# `curl -T` to the same local FTP server in one run, and prints both throughputs.
+# `curl -T` to the same local FTP server (pyftpdlib, and vsftpd when run as root) in one run, and prints both throughputs.
 # usage: bench/upload_vs_curl.sh [BUILD_DIR=build] [MiB=64] [rounds=7]
 set -euo pipefail
 build=${1:-build}
@@ -9,7 +9,12 @@ rounds=${3:-7}
 cmake --build "$build" --target bench_upload >/dev/null
 # A RAM-backed server root keeps disk writeback out of the comparison.
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
-for mode in 1 0; do
-  "$build/bench/bench_upload" "$mib" "$rounds" "$mode"
-  echo
+servers=pyftpdlib
+# vsftpd, as installed by scripts/install-deps.sh, needs root for its anonymous chroot.
+if [ "$(id -u)" -eq 0 ] && [ -x /usr/sbin/vsftpd ]; then servers="pyftpdlib vsftpd"; fi
+for server in $servers; do
+  for mode in 1 0; do
+    "$build/bench/bench_upload" "$mib" "$rounds" "$mode" "$server"
+    echo
+  done
 done
