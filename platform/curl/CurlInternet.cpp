@@ -201,12 +201,16 @@ struct CurlInternet::Connection final : CurlInternet::Object {
     // The sockets libcurl has open. During a store the control connection is not closed
     // with the transfer when that fails: the server's reason may still be on its way.
     std::set<curl_socket_t> sockets;
+    std::set<curl_socket_t> accepted;  // gone once their operation ends
     uint16_t serverPort = 0;
     bool holdControl = false;
     curl_socket_t heldControl = CURL_SOCKET_BAD;
 
-    static int SockOptCb(void* userp, curl_socket_t fd, curlsocktype) {
-        static_cast<Connection*>(userp)->sockets.insert(fd);
+    static int SockOptCb(void* userp, curl_socket_t fd, curlsocktype type) {
+        auto* c = static_cast<Connection*>(userp);
+        c->sockets.insert(fd);
+        // libcurl closes an accepted data connection without the close hook.
+        if (type == CURLSOCKTYPE_ACCEPT) c->accepted.insert(fd);
         return CURL_SOCKOPT_OK;
     }
     static int CloseSocketCb(void* userp, curl_socket_t fd) {
@@ -351,6 +355,8 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         ReleaseControl();
         curl_slist_free_all(quote);
         quote = nullptr;
+        for (curl_socket_t fd : accepted) sockets.erase(fd);
+        accepted.clear();
     }
 
     bool Start() {
