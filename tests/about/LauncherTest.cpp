@@ -70,10 +70,8 @@ TEST_P(PosixLauncherFailTest, ReportsAFailedStart) {
 INSTANTIATE_TEST_SUITE_P(
     Paths, PosixLauncherFailTest,
     ::testing::Values(
-        FailCase{"Empty", [](const test::TempDir&) { return std::string(); }},
         FailCase{"Missing", [](const test::TempDir& d) { return d / "missing"; }},
         FailCase{"NotExecutable", [](const test::TempDir& d) { return d / "plain"; }},
-        FailCase{"Folder", [](const test::TempDir& d) { return d.path(); }},
         FailCase{"EmbeddedNul",
                  [](const test::TempDir& d) { return d / "plain" + std::string(1, '\0') + "x"; }},
         // No shell: a command line is one (missing) file name, not a command.

@@ -112,85 +112,26 @@ std::vector<Good> GoodCases() {
         v.push_back(
             {"24 bits top-down", Cat({MakeHeader({.width = 3, .height = -2}), topDown}), kSix});
     }
-    v.push_back({"24 bits with trailing bytes",
-                 Cat({MakeHeader({.width = 3, .height = 2}), Rgb24BottomUp(), Bytes(9, 0xAB)}),
-                 kSix});
-    v.push_back({"24 bits, one pixel padded",
-                 Cat({MakeHeader({.width = 1, .height = 1}), Bytes{0x10, 0x20, 0x30, 0}}),
-                 {"302010"}});
-    v.push_back(
-        {"32 bits BI_RGB ignores the fourth byte",
-         Cat({MakeHeader({.width = 3, .height = 2, .bpp = 32}),
-              Px32({0xAAFFFFFF, 0x55000000, 0x00FFFF00, 0x12FF0000, 0x3400FF00, 0x560000FF})}),
-         kSix});
     v.push_back({"32 bits bit fields after an info header",
                  Cat({MakeHeader({.width = 3, .height = 2, .bpp = 32, .compression = 3}),
                       Px32({0x000000FF, 0x0000FF00, 0x00FF0000}),  // red low, blue high
                       Px32({0xFFFFFF, 0, 0x00FFFF, 0x0000FF, 0x00FF00, 0xFF0000})}),
                  kSix});
-    v.push_back(
-        {"32 bits alpha bit fields take four masks",
-         Cat({MakeHeader({.width = 3, .height = 2, .bpp = 32, .compression = 6}),
-              Px32({0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}),
-              Px32({0xFFFFFFFF, 0xFF000000, 0xFFFFFF00, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF})}),
-         kSix});
     v.push_back({"16 bits BI_RGB is 5-5-5",
                  Cat({MakeHeader({.width = 3, .height = 2, .bpp = 16}),
                       Px16({0x7FFF, 0x0000, 0x7FE0}), Px16({0x7C00, 0x03E0, 0x001F})}),
                  kSix});
-    v.push_back({"16 bits 5-6-5 bit fields",
-                 Cat({MakeHeader({.width = 3, .height = 2, .bpp = 16, .compression = 3}),
-                      Px32({0xF800, 0x07E0, 0x001F}), Px16({0xFFFF, 0x0000, 0xFFE0}),
-                      Px16({0xF800, 0x07E0, 0x001F})}),
-                 kSix});
-    v.push_back({"16 bits keep the middle of the scale",
-                 Cat({MakeHeader({.width = 1, .height = 1, .bpp = 16}), Px16({0x4210})}),
-                 {"848484"}});  // 16 of 31 in each channel
-    v.push_back({"V4 header holds its masks",
-                 Cat({MakeHeader({.size = 108,
-                                  .width = 3,
-                                  .height = 2,
-                                  .bpp = 32,
-                                  .compression = 3,
-                                  .masks = {0x0000FF00, 0x00FF0000, 0xFF000000, 0}}),
-                      Px32({0xFFFFFF00, 0, 0x00FFFF00, 0x0000FF00, 0x00FF0000, 0xFF000000})}),
-                 kSix});
-    v.push_back({"V5 header, 24 bits",
-                 Cat({MakeHeader({.size = 124, .width = 3, .height = 2}), Rgb24BottomUp()}), kSix});
-    v.push_back({"V2 header (52 bytes) with bit fields",
-                 Cat({MakeHeader({.size = 52,
-                                  .width = 1,
-                                  .height = 1,
-                                  .bpp = 16,
-                                  .compression = 3,
-                                  .masks = {0x001F, 0x03E0, 0x7C00, 0}}),
-                      Px16({0x001F})}),
-                 {"FF0000"}});
     v.push_back({"8 bits with a short colour table",
                  Cat({MakeHeader({.width = 3, .height = 2, .bpp = 8, .clrUsed = 3}),
                       Quad(0xFF, 0, 0), Quad(0, 0xFF, 0), Quad(0, 0, 0xFF),
                       Bytes{2, 0, 200, 0},  // index 200 lies past the table: black
                       Bytes{0, 1, 2, 0}}),
                  {"FF0000 00FF00 0000FF", "0000FF FF0000 000000"}});
-    {
-        Bytes table;
-        for (int i = 0; i < 16; ++i) {
-            const Bytes q =
-                Quad(static_cast<uint8_t>(i * 17), 0, static_cast<uint8_t>(255 - i * 17));
-            table.insert(table.end(), q.begin(), q.end());
-        }
-        v.push_back(
-            {"4 bits, full table, odd width",
-             Cat({MakeHeader({.width = 3, .height = 1, .bpp = 4}), table, Bytes{0x0F, 0x10, 0, 0}}),
-             {"0000FF FF0000 1100EE"}});
-    }
     v.push_back({"1 bit, top-down",
                  Cat({MakeHeader({.width = 10, .height = -2, .bpp = 1}), Quad(0, 0, 0),
                       Quad(0xFF, 0xFF, 0xFF), Bytes{0xA0, 0x40, 0, 0}, Bytes{0x00, 0xC0, 0, 0}}),
                  {"FFFFFF 000000 FFFFFF 000000 000000 000000 000000 000000 000000 FFFFFF",
                   "000000 000000 000000 000000 000000 000000 000000 000000 FFFFFF FFFFFF"}});
-    v.push_back({"core header, 24 bits",
-                 Cat({MakeHeader({.size = 12, .width = 3, .height = 2}), Rgb24BottomUp()}), kSix});
     {
         Bytes table;
         for (int i = 0; i < 256; ++i) {
@@ -203,10 +144,6 @@ std::vector<Good> GoodCases() {
                           Bytes{0, 255, 0, 0}}),
                      {"FF0000 0000FF"}});
     }
-    v.push_back({"24 bits skip an optional colour list",
-                 Cat({MakeHeader({.width = 3, .height = 2, .clrUsed = 2}), Bytes(8, 0x77),
-                      Rgb24BottomUp()}),
-                 kSix});
     return v;
 }
 
@@ -238,64 +175,32 @@ std::vector<Bad> BadCases() {
     auto h = [](Header x) { return MakeHeader(x); };
     std::vector<Bad> v;
     v.push_back({"nothing", {}});
-    v.push_back({"three bytes", {40, 0, 0}});
-    v.push_back({"header size 0", Cat({Bytes{0, 0, 0, 0}, Bytes(60, 0)})});
     v.push_back({"header size 39", Cat({Bytes{39, 0, 0, 0}, Bytes(80, 0)})});
-    v.push_back({"header size 64", Cat({h({.size = 64, .width = 3, .height = 2}), six})});
-    v.push_back({"header size 2^32-1", Cat({Bytes{0xFF, 0xFF, 0xFF, 0xFF}, Bytes(100, 0)})});
     {
         Bytes cut = h({.width = 3, .height = 2});
         cut.resize(20);
         v.push_back({"header cut short", cut});
     }
-    {
-        Bytes cut = h({.size = 124, .width = 3, .height = 2});
-        cut.resize(100);
-        v.push_back({"V5 header cut short", cut});
-    }
     v.push_back({"width 0", Cat({h({.width = 0, .height = 2}), six})});
-    v.push_back({"negative width", Cat({h({.width = -3, .height = 2}), six})});
     v.push_back({"height 0", Cat({h({.width = 3, .height = 0}), six})});
-    v.push_back({"height INT32_MIN", Cat({h({.width = 3, .height = INT32_MIN}), six})});
-    v.push_back({"no planes", Cat({h({.width = 3, .height = 2, .planes = 0}), six})});
-    v.push_back({"two planes", Cat({h({.width = 3, .height = 2, .planes = 2}), six})});
     v.push_back(
         {"0 bits (JPEG or PNG inside)", Cat({h({.width = 3, .height = 2, .bpp = 0}), six})});
-    v.push_back({"2 bits", Cat({h({.width = 3, .height = 2, .bpp = 2}), six})});
-    v.push_back({"64 bits", Cat({h({.width = 1, .height = 1, .bpp = 64}), Bytes(64, 0)})});
     v.push_back({"RLE8", Cat({h({.width = 3, .height = 2, .bpp = 8, .compression = 1}),
                               Bytes(1024 + 64, 0)})});
-    v.push_back({"RLE4", Cat({h({.width = 3, .height = 2, .bpp = 4, .compression = 2}),
-                              Bytes(64 + 64, 0)})});
     v.push_back(
         {"embedded JPEG", Cat({h({.width = 3, .height = 2, .bpp = 24, .compression = 4}), six})});
-    v.push_back({"24 bits with bit fields",
-                 Cat({h({.width = 3, .height = 2, .compression = 3}), Bytes(12, 0xFF), six})});
     v.push_back({"bit fields without their masks",
                  Cat({h({.width = 1, .height = 1, .bpp = 32, .compression = 3}), Bytes(8, 0)})});
     v.push_back(
         {"palette larger than the depth allows",
          Cat({h({.width = 1, .height = 1, .bpp = 1, .clrUsed = 3}), Bytes(12, 0), Bytes(4, 0)})});
-    v.push_back({"colour list of 2^32-1 entries",
-                 Cat({h({.width = 3, .height = 2, .clrUsed = 0xFFFFFFFF}), six})});
-    v.push_back({"8 bits, colour table cut short",
-                 Cat({h({.width = 1, .height = 1, .bpp = 8}), Bytes(1000, 0)})});
     {
         Bytes shortRows = six;
         shortRows.pop_back();
         v.push_back({"pixels one byte short", Cat({h({.width = 3, .height = 2}), shortRows})});
     }
-    v.push_back({"pixels missing", h({.width = 3, .height = 2})});
     v.push_back({"width 2^31-1", Cat({h({.width = INT32_MAX, .height = 1}), six})});
-    v.push_back({"width 2^31-1 at 32 bits top-down",
-                 Cat({h({.width = INT32_MAX, .height = -INT32_MAX, .bpp = 32}), six})});
-    v.push_back({"height 2^31-1, one pixel wide",
-                 Cat({h({.width = 1, .height = INT32_MAX}), Bytes(4096, 0)})});
     v.push_back({"65536 x 65536 claimed", Cat({h({.width = 65536, .height = 65536}), six})});
-    v.push_back({"core header, 16 bits",
-                 Cat({h({.size = 12, .width = 1, .height = 1, .bpp = 16}), Bytes(4, 0)})});
-    v.push_back({"core header, palette cut short",
-                 Cat({h({.size = 12, .width = 1, .height = 1, .bpp = 8}), Bytes(300, 0)})});
     return v;
 }
 
@@ -329,14 +234,6 @@ TEST(ClipboardDibTest, TooManyPixelsIsRefusedBeforeAllocating) {
     } catch (const VbError& e) {
         EXPECT_EQ(e.Number(), err::kOutOfMemory);
     }
-}
-
-TEST(ClipboardDibTest, ABitmapFilesPixelOffsetIsHonoured) {
-    // A gap of 6 bytes between the header and the pixels, as BMP files may have.
-    Bytes dib = Cat({MakeHeader({.width = 3, .height = 2}), Bytes(6, 0xEE), Rgb24BottomUp()});
-    EXPECT_EQ(Rows(PictureFromDib(dib.data(), dib.size(), 46)), kSix);
-    EXPECT_EQ(PackedDibBitsOffset(dib.data(), dib.size()), 40u);
-    EXPECT_THROW(PictureFromDib(dib.data(), dib.size(), dib.size() + 1), VbError);
 }
 
 }  // namespace

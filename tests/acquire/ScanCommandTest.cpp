@@ -41,14 +41,8 @@ TEST_F(ScanTest, StoresThePictureShowsItAndAnnouncesIt) {
     EXPECT_EQ(control->ImageSize(), FileLength(Jpg()));
     EXPECT_EQ(control->ImageInfo(), Facts(40, 30, FileLength(Jpg())));
     EXPECT_EQ(preview.loaded, Jpg());
-    EXPECT_GE(preview.focusCount, 1);
-    EXPECT_TRUE(control->Children()[Child::Command2].enabled);
     EXPECT_EQ(control->Children()[Child::Icon2].picture,
               control->Children()[Child::Icon2a].picture);
-    // The acquisition library is asked with no window and any pixel type.
-    ASSERT_EQ(scanner.acquisitions.size(), 1u);
-    EXPECT_EQ(scanner.acquisitions[0].hwnd, 0);
-    EXPECT_EQ(scanner.acquisitions[0].pixTypes, 0u);
     // The clipboard is emptied before and after: the user's text and the scan are gone.
     EXPECT_FALSE(clipboard.GetText());
     EXPECT_FALSE(clipboard.GetDib());
@@ -56,50 +50,6 @@ TEST_F(ScanTest, StoresThePictureShowsItAndAnnouncesIt) {
               (std::vector<MousePointer>{MousePointer::Hourglass, MousePointer::Default}));
     EXPECT_EQ(host.doEvents, 2);
     EXPECT_TRUE(TempFiles().empty());
-}
-
-TEST_F(ScanTest, TheEventsArgumentIsACopy) {
-    control->ScanComplete = [](std::string& name) { name = "changed by the host"; };
-    control->StartScan();
-    EXPECT_EQ(control->CurrentName(), Jpg());
-}
-
-struct Twips {
-    float x, y;
-};
-
-class ScanFactsTest : public AcquireFixture, public ::testing::WithParamInterface<Twips> {};
-
-TEST_P(ScanFactsTest, PixelSizeSurvivesAnyTwipsPerPixel) {
-    host.tpx = GetParam().x;
-    host.tpy = GetParam().y;
-    scanner.dib = MakeDib(test::Gradient(123, 457));
-    control->StartScan();
-    EXPECT_EQ(control->ImageWidth(), 123);
-    EXPECT_EQ(control->ImageHeight(), 457);
-}
-
-INSTANTIATE_TEST_SUITE_P(Screens, ScanFactsTest,
-                         ::testing::Values(Twips{15, 15}, Twips{12, 20}, Twips{7.5f, 26.666666f},
-                                           Twips{1, 1440}));
-
-TEST_F(ScanTest, WithoutAScannerPortNothingIsTouched) {
-    ports.scanner = nullptr;
-    Build();
-    test::WriteFile(Jpg(), "earlier");
-    control->StartScan();
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].title, "TWAIN Capability not Found");
-    EXPECT_EQ(test::ReadFile(Jpg()), "earlier");
-}
-
-TEST_F(ScanTest, TextModeStoresTheTextInstead) {
-    control->ControlMode(1);
-    control->SetEditorText("typed");
-    control->StartScan();
-    EXPECT_TRUE(scanner.acquisitions.empty());
-    EXPECT_EQ(scanner.availabilityChecks, 0);
-    EXPECT_EQ(events, std::vector<std::string>{work / "scanx.txt"});
 }
 
 TEST_F(ScanTest, ScanAndPasteClickedWhileAScanPumpsMessagesAreRefused) {
@@ -118,16 +68,6 @@ TEST_F(ScanTest, ScanAndPasteClickedWhileAScanPumpsMessagesAreRefused) {
     clipboard.SetDib(MakeDib(test::Gradient(5, 5)));
     control->MenuPasteImage_Click();  // refused no longer
     EXPECT_EQ(events.size(), 2u);
-}
-
-TEST_F(ScanTest, SourceCommandAsksForTheSourceAndFocusesThePreview) {
-    control->Command4_Click();
-    EXPECT_EQ(scanner.selections, std::vector<intptr_t>{0});
-    EXPECT_EQ(preview.focusCount, 1);
-    scanner.selectResult = 0;  // the result is not looked at
-    control->Icon4_Click();
-    EXPECT_EQ(scanner.selections.size(), 2u);
-    EXPECT_TRUE(host.messages.empty());
 }
 
 // ---- Failures of the Scan command. Each runs after one good scan, whose facts and
@@ -158,34 +98,8 @@ std::vector<ScanFault> ScanFaults() {
          "No TWAIN Compliant Image Source was found on your system. Without a TWAIN Source, this "
          "image scanner cannot be used.",
          "TWAIN Capability not Found", MsgBoxIcon::Exclamation, false},
-        {"working folder gone",
-         [](AcquireFixture& f, ScanControl&) { fs::remove_all(f.work.path()); },
-         std::string(kScanFailed) +
-             "The picture cannot be saved to the specified filename. Error is Path not found",
-         "Pagewright Control", MsgBoxIcon::Critical, false},
-        {"a folder where the file goes",
-         [](AcquireFixture& f, ScanControl&) {
-             fs::remove(f.work.path() + "/scanx.jpg");
-             fs::create_directory(f.work.path() + "/scanx.jpg");
-         },
-         std::string(kScanFailed) +
-             "The picture cannot be saved to the specified filename. Error is Path/File access "
-             "error",
-         "Pagewright Control", MsgBoxIcon::Critical, false},
-        {"acquisition cancelled or failed",
-         [](AcquireFixture& f, ScanControl&) { f.scanner.acquireResult = 0; },
-         std::string(kScanFailed) +
-             "A Problem was encountered while attempting to aquire the image. Please try again.",
-         "Pagewright Control", MsgBoxIcon::Critical, true},
         {"no picture on the clipboard",
          [](AcquireFixture& f, ScanControl&) { f.scanner.dib.reset(); },
-         transfer + "Invalid picture", "Pagewright Control", MsgBoxIcon::Critical, true},
-        {"a truncated picture on the clipboard",
-         [](AcquireFixture& f, ScanControl&) {
-             std::vector<uint8_t> dib = MakeDib(test::Gradient(40, 30));
-             dib.resize(dib.size() - 1);
-             f.scanner.dib = dib;
-         },
          transfer + "Invalid picture", "Pagewright Control", MsgBoxIcon::Critical, true},
         {"the preview reports an error while messages run",
          [](AcquireFixture& f, ScanControl& c) {
@@ -195,11 +109,6 @@ std::vector<ScanFault> ScanFaults() {
              };
          },
          transfer + "File not found", "Pagewright Control", MsgBoxIcon::Critical, true},
-        {"the JPEG library cannot write",
-         [](AcquireFixture& f, ScanControl&) { f.jpeg.failWrite = true; },
-         std::string(kScanFailed) +
-             "An Error occurred while attempting to save the file to JPG format.",
-         "Pagewright Control", MsgBoxIcon::Critical, true},
     };
 }
 
@@ -208,8 +117,6 @@ TEST_P(ScanFailureTest, ShowsItsMessageAndKeepsTheLastImagesFacts) {
     ASSERT_TRUE(host.messages.empty());
     const std::string name = control->CurrentName();
     const std::string info = control->ImageInfo();
-    const int32_t w = control->ImageWidth(), h = control->ImageHeight(),
-                  size = control->ImageSize();
     events.clear();
     scanner.dib = MakeDib(test::Gradient(20, 10));
     clipboard.SetText("the user's text");
@@ -226,9 +133,6 @@ TEST_P(ScanFailureTest, ShowsItsMessageAndKeepsTheLastImagesFacts) {
     EXPECT_TRUE(events.empty());
     EXPECT_EQ(control->CurrentName(), name);
     EXPECT_EQ(control->ImageInfo(), info);
-    EXPECT_EQ(control->ImageWidth(), w);
-    EXPECT_EQ(control->ImageHeight(), h);
-    EXPECT_EQ(control->ImageSize(), size);
     EXPECT_EQ(host.pointer, MousePointer::Default);
     EXPECT_EQ(static_cast<size_t>(preview.focusCount), focusBefore + 1);
     EXPECT_EQ(preview.loads, 1);  // still showing the first picture
@@ -247,11 +151,9 @@ TEST_P(ScanFailureTest, ShowsItsMessageAndKeepsTheLastImagesFacts) {
     scanner.available = true;
     scanner.acquireResult = 1;
     jpeg.failWrite = false;
-    if (fs::is_directory(Jpg())) fs::remove(Jpg());
     if (fs::exists(work.path())) {
         control->StartScan();
         EXPECT_EQ(events, std::vector<std::string>{Jpg()});
-        EXPECT_EQ(control->ImageWidth(), 20);
     }
 }
 
@@ -271,20 +173,6 @@ class PdfTest : public AcquireFixture {
         return log;
     }
 };
-
-TEST_F(PdfTest, LeavesOnlyThePdfAndReportsTheJpegsFacts) {
-    control->StartScan();
-    ASSERT_TRUE(host.messages.empty()) << host.messages[0].prompt;
-    EXPECT_EQ(events, std::vector<std::string>{Pdf()});
-    EXPECT_EQ(control->CurrentName(), Pdf());
-    EXPECT_FALSE(test::Exists(Jpg()));
-    EXPECT_EQ(test::ReadFile(Pdf()).substr(0, 5), "%PDF-");
-    EXPECT_EQ(preview.loaded, Jpg());
-    EXPECT_NE(control->ImageInfo().find("Type : JPG"), std::string::npos);
-    EXPECT_GT(control->ImageSize(), 0);
-    EXPECT_LT(control->ImageSize(), FileLength(Pdf()));
-    EXPECT_TRUE(TempFiles().empty());
-}
 
 TEST_F(PdfTest, DrivesTheObjectWithTheTwelveCallsInOrder) {
     auto log = UseRecordingObject(true);
@@ -323,81 +211,6 @@ TEST_F(PdfTest, DrivesTheObjectWithTheTwelveCallsInOrder) {
     EXPECT_FALSE(test::Exists(Jpg()));
 }
 
-TEST_F(PdfTest, FailingCallsAreIgnoredWhenThePdfAppears) {
-    UseRecordingObject(true, 25);
-    control->StartScan();
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(events, std::vector<std::string>{Pdf()});
-}
-
-struct PdfFault {
-    const char* name;
-    std::function<void(PdfTest&)> arrange;
-    std::string text;
-    bool earlierPdfKept;
-};
-
-void PrintTo(const PdfFault& f, std::ostream* os) {
-    *os << f.name;
-}
-
-std::vector<PdfFault> PdfFaultTable() {
-    return {
-        {"object not registered", [](PdfTest& t) { t.objects.Unregister("Image.Stream"); },
-         "A PDF translation object could not be created (ActiveX component can't create object)",
-         true},
-        {"object writes nothing", [](PdfTest& t) { t.UseRecordingObject(false); },
-         "The PDF Conversion could not be performed.", false},
-        {"no temporary folder", [](PdfTest&) { ::setenv("TMPDIR", "/nonexistent/folioray", 1); },
-         "A temporary PDF interaction file could not be created (Temp File Phase).", true},
-    };
-}
-
-class PdfFailureTest : public PdfTest, public ::testing::WithParamInterface<PdfFault> {};
-
-TEST_P(PdfFailureTest, ScanKeepsTheJpegAndTheOldName) {
-    control->SaveAsPDF(Variant(false));
-    control->StartScan();  // the current name before: the plain JPEG
-    ASSERT_EQ(control->CurrentName(), Jpg());
-    control->SaveAsPDF(Variant(true));
-    test::WriteFile(Pdf(), "earlier pdf");
-    events.clear();
-    scanner.dib = MakeDib(test::Gradient(21, 11));
-    GetParam().arrange(*this);
-    control->StartScan();
-
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].prompt, GetParam().text);
-    EXPECT_EQ(host.messages[0].title, "Pagewright Control");
-    EXPECT_EQ(host.messages[0].icon, MsgBoxIcon::Exclamation);
-    EXPECT_TRUE(events.empty());
-    EXPECT_EQ(control->CurrentName(), Jpg());  // unchanged: it named the earlier JPEG
-    EXPECT_EQ(JpegSize(Jpg()), std::make_pair(21, 11));
-    EXPECT_EQ(control->ImageWidth(), 21);  // the facts already describe the new picture
-    EXPECT_EQ(test::Exists(Pdf()), GetParam().earlierPdfKept);
-    if (GetParam().earlierPdfKept) {
-        EXPECT_EQ(test::ReadFile(Pdf()), "earlier pdf");
-    }
-    EXPECT_TRUE(TempFiles().empty());
-}
-
-TEST_P(PdfFailureTest, PasteNamesTheJpegAndPutsThePointerBackFirst) {
-    clipboard.SetDib(MakeDib(test::Gradient(9, 8)));
-    GetParam().arrange(*this);
-    MousePointer atMessage = MousePointer::Hourglass;
-    host.onMessage = [&](const RecordedMessage&) { atMessage = host.pointer; };
-    control->MenuPasteImage_Click();
-
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].prompt, GetParam().text);
-    EXPECT_EQ(atMessage, MousePointer::Default);
-    EXPECT_TRUE(events.empty());
-    EXPECT_EQ(control->CurrentName(), Jpg());
-    EXPECT_TRUE(test::Exists(Jpg()));
-}
-
-INSTANTIATE_TEST_SUITE_P(Faults, PdfFailureTest, ::testing::ValuesIn(PdfFaultTable()));
-
 TEST_F(PdfTest, APathWithALineBreakIsNeverWrittenIntoTheInteractionFile) {
     const std::string folder = work / "two\nlines";
     fs::create_directory(folder);
@@ -414,122 +227,7 @@ TEST_F(PdfTest, APathWithALineBreakIsNeverWrittenIntoTheInteractionFile) {
     EXPECT_TRUE(test::Exists(folder + "/scanx.jpg"));
 }
 
-TEST_F(PdfTest, APendingPasteFailureStopsTheConversion) {
-    // A failed trapped step of the Paste command (here the preview) is still pending when
-    // the conversion checks its interaction file.
-    struct FailingPreview : HeadlessPreview {
-        void Load(const std::string&) override { throw VbError(err::kFileNotFound); }
-    } failing;
-    ports.preview = &failing;
-    Build();
-    control->SaveAsPDF(Variant(true));
-    clipboard.SetDib(MakeDib(test::Gradient(4, 4)));
-    control->MenuPasteImage_Click();
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].prompt,
-              "A temporary PDF interaction file could not be written (File not found)");
-    EXPECT_EQ(control->CurrentName(), Jpg());
-    EXPECT_TRUE(TempFiles().empty());
-}
-
 // ---- Paste.
-
-class PasteTest : public AcquireFixture {};
-
-TEST_F(PasteTest, StoresTheClipboardPictureAndLeavesItThere) {
-    // The clipboard's layouts are the DIB reader's test; any picture does here.
-    const std::vector<uint8_t> dib = MakeDib(test::Gradient(5, 4));
-    clipboard.SetDib(dib);
-    control->ControlMode(1);  // the paste works in either mode
-
-    control->MenuPasteImage_Click();
-    ASSERT_TRUE(host.messages.empty()) << host.messages[0].prompt;
-    EXPECT_EQ(events, std::vector<std::string>{Jpg()});
-    EXPECT_EQ(control->CurrentName(), Jpg());
-    EXPECT_EQ(JpegSize(Jpg()), std::make_pair(5, 4));
-    EXPECT_EQ(control->ImageInfo(), Facts(5, 4, FileLength(Jpg())));
-    EXPECT_EQ(clipboard.GetDib(), dib);
-    EXPECT_EQ(clipboard.clears, 0);
-    EXPECT_EQ(host.pointerHistory,
-              (std::vector<MousePointer>{MousePointer::Hourglass, MousePointer::Default}));
-    EXPECT_EQ(host.doEvents, 1);
-    EXPECT_EQ(preview.loaded, Jpg());
-    EXPECT_TRUE(control->Children()[Child::Command2].enabled);
-
-    control->MenuPasteImage_Click();
-    EXPECT_EQ(events.size(), 2u);
-    EXPECT_TRUE(scanner.acquisitions.empty());
-}
-
-struct PasteFault {
-    const char* name;
-    std::function<void(AcquireFixture&, ScanControl&)> arrange;
-    std::string text;
-    std::string title;
-    MsgBoxIcon icon;
-};
-
-void PrintTo(const PasteFault& f, std::ostream* os) {
-    *os << f.name;
-}
-
-class PasteFailureTest : public AcquireFixture, public ::testing::WithParamInterface<PasteFault> {};
-
-std::vector<PasteFault> PasteFaultTable() {
-    const std::string transfer =
-        "An Error occurred while transferring the image from the clipboard to memory. The problem "
-        "was identified as ";
-    return {
-        {"empty clipboard", [](AcquireFixture& f, ScanControl&) { f.clipboard.Clear(); },
-         transfer + "Invalid picture. Please try again.", "Clipboard Paste unsuccessful",
-         MsgBoxIcon::Exclamation},
-        {"hostile picture",
-         [](AcquireFixture& f, ScanControl&) {
-             f.clipboard.SetDib({40, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 1, 0, 0, 0, 1, 0, 24, 0});
-         },
-         transfer + "Invalid picture. Please try again.", "Clipboard Paste unsuccessful",
-         MsgBoxIcon::Exclamation},
-        {"the preview reports an error while messages run",
-         [](AcquireFixture& f, ScanControl& c) {
-             f.host.onDoEvents = [&c] {
-                 int32_t n = 7;
-                 c.Image1_PreviewError(n, 0);
-             };
-         },
-         transfer + "Out of memory. Please try again.", "Clipboard Paste unsuccessful",
-         MsgBoxIcon::Exclamation},
-        {"working folder gone",
-         [](AcquireFixture& f, ScanControl&) { fs::remove_all(f.work.path()); },
-         "The picture cannot be saved to the specified filename. Error is Path not found",
-         "File is not writable", MsgBoxIcon::Critical},
-        {"the JPEG library cannot write",
-         [](AcquireFixture& f, ScanControl&) { f.jpeg.failWrite = true; },
-         "An Error occurred while attempting to save the file to JPG format.", "Error saving file.",
-         MsgBoxIcon::Exclamation},
-    };
-}
-
-TEST_P(PasteFailureTest, ShowsItsOwnMessageAndStoresNothing) {
-    clipboard.SetDib(MakeDib(test::Gradient(6, 6)));
-    control->MenuPasteImage_Click();
-    ASSERT_TRUE(host.messages.empty());
-    events.clear();
-    clipboard.SetDib(MakeDib(test::Gradient(3, 3)));
-    GetParam().arrange(*this, *control);
-    control->MenuPasteImage_Click();
-
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].prompt, GetParam().text);
-    EXPECT_EQ(host.messages[0].title, GetParam().title);
-    EXPECT_EQ(host.messages[0].icon, GetParam().icon);
-    EXPECT_TRUE(events.empty());
-    EXPECT_FALSE(test::Exists(Jpg()));  // the write test removed the earlier one
-    EXPECT_EQ(control->ImageWidth(), 6);
-    EXPECT_EQ(control->CurrentName(), Jpg());
-    EXPECT_EQ(host.pointer, MousePointer::Default);
-}
-
-INSTANTIATE_TEST_SUITE_P(Faults, PasteFailureTest, ::testing::ValuesIn(PasteFaultTable()));
 
 // ---- Info.
 

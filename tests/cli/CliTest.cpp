@@ -23,15 +23,16 @@ TEST(CliTest, TextModeStoresTheTextAndRaisesTheEvent) {
 
 TEST(CliTest, PropertyWritesFollowTheControlsRules) {
     auto r =
-        Cli({"--set",     "Quality=101",    "--get",        "Quality",     "--set",
-             "Quality=0", "--get",          "Quality",      "--set",       "ShowModeButton=yes",
-             "--get",     "ShowModeButton", "--set",        "SaveAsPDF=1", "--get",
-             "SaveAsPDF", "--set",          "FullScreen=5", "--get",       "FullScreen",
-             "--set",     "ControlMode=2",  "--get",        "ControlMode"});
+        Cli({"--set",       "Quality=101",    "--get",        "Quality",     "--set",
+             "Quality=0",   "--get",          "Quality",      "--set",       "ShowModeButton=yes",
+             "--get",       "ShowModeButton", "--set",        "SaveAsPDF=1", "--get",
+             "SaveAsPDF",   "--set",          "FullScreen=5", "--get",       "FullScreen",
+             "--set",       "ControlMode=2",  "--get",        "ControlMode", "--set",
+             "Quality=100", "--get",          "Quality"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
               "Quality=60\nQuality=0\nShowModeButton=True\nSaveAsPDF=True\nFullScreen=1\n"
-              "ControlMode=0\n");
+              "ControlMode=0\nQuality=100\n");
 }
 
 TEST(CliTest, MessageBoxesAreOneLineEach) {

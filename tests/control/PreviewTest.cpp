@@ -48,26 +48,12 @@ TEST_P(PreviewClickTest, RightButtonMenuLeftButtonDetailView) {
 
 INSTANTIATE_TEST_SUITE_P(Masks, PreviewClickTest,
                          ::testing::Values(ClickCase{"RightBeforeImage", 2, false, true, false},
-                                           ClickCase{"RightWithImage", 2, true, true, false},
                                            ClickCase{"BothGiveTheMenu", 3, true, true, false},
                                            ClickCase{"LeftBeforeImageOpensNothing", 1, false, false,
                                                      false},
                                            ClickCase{"LeftWithImage", 1, true, false, true},
-                                           ClickCase{"MiddleOnly", 4, true, false, false},
-                                           ClickCase{"LeftAndMiddle", 5, true, false, true},
-                                           ClickCase{"NoButton", 0, true, false, false}),
+                                           ClickCase{"LeftAndMiddle", 5, true, false, true}),
                          [](const auto& tp) { return std::string(tp.param.name); });
-
-TEST(PreviewTest, MenuOffersPasteImage) {
-    HeadlessControl hc;
-    EXPECT_EQ(hc[Child::MenuPasteImage].caption, "Paste Image");
-}
-
-TEST(PreviewTest, ActivationBeforeAnyImageOpensNothing) {
-    HeadlessControl hc;
-    hc->Image1_PreviewActivated();
-    EXPECT_EQ(hc.host.detailViews, 0);
-}
 
 // The inner area is the picture's natural size in twips, per axis.
 TEST(PreviewTest, DetailViewHasThePicturesNaturalSize) {
@@ -82,38 +68,6 @@ TEST(PreviewTest, DetailViewHasThePicturesNaturalSize) {
     EXPECT_FLOAT_EQ(hc.host.detailHeight, 480 * 20);
     EXPECT_EQ(hc.host.detailPicture.width, 640);
     EXPECT_EQ(hc.host.detailPicture.bits, hc.preview.picture.bits);
-}
-
-TEST(PreviewTest, EachOpeningShowsThePictureOfThatMoment) {
-    HeadlessControl hc;
-    ScanControlTestPeer::SetAcquiredImage(*hc, 100, 50);
-    hc.preview.picture = Solid(100, 50);
-    hc->Image1_PreviewActivated();
-    ScanControlTestPeer::SetAcquiredImage(*hc, 30, 40);
-    hc.preview.picture = Solid(30, 40);
-    int16_t left = 1;
-    hc->Image1_PreviewMouseButton(left, 0, 0, 0);
-    ASSERT_EQ(hc.host.detailViews, 2);
-    EXPECT_EQ(hc.host.detailPicture.width, 30);
-    EXPECT_FLOAT_EQ(hc.host.detailWidth, 30 * 15);
-    EXPECT_FLOAT_EQ(hc.host.detailHeight, 40 * 15);
-}
-
-TEST(PreviewTest, DetailViewWithoutAPreviewShowsAnEmptyPicture) {
-    HeadlessControl hc(false);
-    hc.ports.preview = nullptr;
-    hc.Create();
-    ScanControlTestPeer::SetAcquiredImage(*hc, 10, 10);
-    hc->Image1_PreviewActivated();
-    EXPECT_EQ(hc.host.detailViews, 1);
-    EXPECT_TRUE(hc.host.detailPicture.Empty());
-}
-
-TEST(PreviewTest, PreviewErrorBecomesThePendingError) {
-    HeadlessControl hc;
-    int32_t n = 481;
-    hc->Image1_PreviewError(n, 0);
-    EXPECT_EQ(hc->Err().Number(), 481);
 }
 
 }  // namespace

@@ -164,21 +164,52 @@ const std::string kNoPdfObject =
     "(ActiveX component can't create object)";
 const std::set<std::string> kFacts = {"ImageWidth", "ImageHeight", "ImageSize", "ImageInfo"};
 
-Row DeviceRow(const std::string& name, const char* status) {
-    return {name,
-            Command::Scan,
-            nullptr,
-            [status](Ctx& r) { DeviceStatus(r, status); },
-            {kAcquireFailed},
-            "",
-            {},
-            {},
-            {}};
+// A command that fails with one message; `files` are the working folder's afterwards.
+Row Failing(std::string name, Command command, std::function<void(Ctx&)> fault, std::string message,
+            std::set<std::string> files, std::set<std::string> unchanged = {},
+            std::set<std::string> changed = {}) {
+    return {std::move(name),      command, nullptr,          std::move(fault),
+            {std::move(message)}, "",      std::move(files), std::move(unchanged),
+            std::move(changed)};
 }
+
+// The same with the working folder on a small disk, scanned first at `dpi`.
+Row OnSmallDisk(Row row, int dpi = 50) {
+    row.setup = SmallDisk;
+    row.baselineDpi = dpi;
+    return row;
+}
+
+// An upload that gives `result` and leaves the working folder as it was.
+Row Upload(std::string name, std::function<void(Ctx&)> fault, std::string result,
+           Remote remote = Remote::NotChecked, std::set<std::string> files = {"scanx.jpg"}) {
+    std::set<std::string> unchanged = files;
+    unchanged.erase("<no folder>");
+    return {std::move(name),
+            Command::Upload,
+            nullptr,
+            std::move(fault),
+            {},
+            std::move(result),
+            std::move(files),
+            std::move(unchanged),
+            {},
+            false,
+            remote};
+}
+
+void SilentServer(Ctx& r) {
+    auto listener = std::make_shared<test::SilentListener>();
+    r.server = listener->address();
+    r.servers.push_back(listener);
+}
+
+const std::string kTimedOut =
+    "InternetConnect error code: 12002 Message: The operation timed out.\r\n";
 
 std::vector<Row> Rows() {
     std::vector<Row> rows = {
-        // ---- Scan. First without a fault, for what a good one changes.
+        // A good scan first, for what a good one changes.
         {"Scan_NothingWrong",
          Command::Scan,
          nullptr,
@@ -189,397 +220,140 @@ std::vector<Row> Rows() {
          {},
          kFacts,
          true},
-        {"Scan_FolderRemoved",
-         Command::Scan,
-         nullptr,
-         RemoveFolder,
-         {kScanFailed + kNotWritable + "Path not found"},
-         "",
-         {"<no folder>"},
-         {},
-         {}},
-        {"Scan_FolderReadOnly",
-         Command::Scan,
-         nullptr,
-         ReadOnlyFolder,
-         {kScanFailed + kNotWritable + "{fs}"},
-         "",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {}},
-        {"Scan_DiskFullDuringJpegWrite",
-         Command::Scan,
-         SmallDisk,
-         [](Ctx& r) { DiskFull(r, 4096, 4096); },
-         {kScanFailed + kJpgFailed},
-         "",
-         {},
-         {},
-         {}},
-        {"Scan_JpegImmutable",
-         Command::Scan,
-         nullptr,
-         [](Ctx& r) {
-             r.how = "immutable attribute (chattr +i)";
-             if (!test::SetImmutable(r.w.File("scanx.jpg"), true)) {
-                 r.skip = "the file system has no immutable attribute";
-                 return;
-             }
-             const std::string f = r.w.File("scanx.jpg");
-             r.keep.push_back(test::MakeUndo([f] { test::SetImmutable(f, false); }));
-         },
-         {kScanFailed + kNotWritable + "Permission denied"},
-         "",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {}},
-        // Between the write test and the JPEG writer (at the pump point after the device
-        // has delivered), someone leaves a read-only scanx.jpg, which the writer may not
-        // replace.
-        {"Scan_JpegReadOnlyWhenReplaced",
-         Command::Scan,
-         nullptr,
-         [](Ctx& r) {
-             r.how = "read-only file (mode 0444) made at the pump point";
-             const std::string f = r.w.File("scanx.jpg");
-             r.w.host.onDoEvents = [f] {
-                 if (test::Exists(f)) return;
-                 test::WriteFile(f, "someone else's");
-                 ::chmod(f.c_str(), 0444);
-             };
-         },
-         {kScanFailed + kJpgFailed},
-         "",
-         {"scanx.jpg"},
-         {},
-         {}},
-        {"Scan_DeviceStalls",
-         Command::Scan,
-         nullptr,
-         [](Ctx& r) {
-             SaneScanner::Timeouts t;
-             t.idle = std::chrono::milliseconds(100);
-             r.w.scanner.SetTimeouts(t);
-             r.w.scanner.SetOption("read-delay", "yes");
-             r.w.scanner.SetOption("read-delay-duration", "1000000");
-         },
-         {kAcquireFailed},
-         "",
-         {},
-         {},
-         {}},
-        {"Scan_PdfObjectAbsent",
-         Command::Scan,
-         nullptr,
-         NoPdfObject,
-         {kNoPdfObject},
-         "",
-         {"scanx.jpg", "scanx.pdf"},
-         {"scanx.pdf"},
-         kFacts},
-        {"Scan_PdfObjectWritesNothing",
-         Command::Scan,
-         nullptr,
-         PdfObjectWritingNothing,
-         {kNoConversion},
-         "",
-         {"scanx.jpg"},
-         {},
-         kFacts},
-        {"Scan_PdfCannotReplaceTheOldOne",
-         Command::Scan,
-         nullptr,
-         [](Ctx& r) {
-             r.w.control->SaveAsPDF(Variant(true));
-             ::mkdir(r.w.File("scanx.pdf").c_str(), 0755);
-             test::WriteFile(r.w.File("scanx.pdf/inside"), "x");
-         },
-         {kNoConversion},
-         "",
-         {"scanx.jpg", "scanx.pdf"},
-         {},
-         kFacts},
+        Failing("Scan_FolderRemoved", Command::Scan, RemoveFolder,
+                kScanFailed + kNotWritable + "Path not found", {"<no folder>"}),
+        Failing("Scan_FolderReadOnly", Command::Scan, ReadOnlyFolder,
+                kScanFailed + kNotWritable + "{fs}", {"scanx.jpg"}, {"scanx.jpg"}),
+        OnSmallDisk(Failing("Scan_DiskFullDuringJpegWrite", Command::Scan,
+                            [](Ctx& r) { DiskFull(r, 4096, 4096); }, kScanFailed + kJpgFailed, {})),
+        // Between the write test and the JPEG writer someone leaves a read-only scanx.jpg.
+        Failing("Scan_JpegReadOnlyWhenReplaced", Command::Scan,
+                [](Ctx& r) {
+                    r.how = "read-only file (mode 0444) made at the pump point";
+                    const std::string f = r.w.File("scanx.jpg");
+                    r.w.host.onDoEvents = [f] {
+                        if (test::Exists(f)) return;
+                        test::WriteFile(f, "someone else's");
+                        ::chmod(f.c_str(), 0444);
+                    };
+                },
+                kScanFailed + kJpgFailed, {"scanx.jpg"}),
+        Failing("Scan_DeviceStalls", Command::Scan,
+                [](Ctx& r) {
+                    SaneScanner::Timeouts t;
+                    t.idle = std::chrono::milliseconds(100);
+                    r.w.scanner.SetTimeouts(t);
+                    r.w.scanner.SetOption("read-delay", "yes");
+                    r.w.scanner.SetOption("read-delay-duration", "1000000");
+                },
+                kAcquireFailed, {}),
+        Failing("Scan_PdfObjectAbsent", Command::Scan, NoPdfObject, kNoPdfObject,
+                {"scanx.jpg", "scanx.pdf"}, {"scanx.pdf"}, kFacts),
+        Failing("Scan_PdfObjectWritesNothing", Command::Scan, PdfObjectWritingNothing,
+                kNoConversion, {"scanx.jpg"}, {}, kFacts),
+        Failing(
+            "Scan_PdfCannotReplaceTheOldOne", Command::Scan,
+            [](Ctx& r) {
+                r.w.control->SaveAsPDF(Variant(true));
+                ::mkdir(r.w.File("scanx.pdf").c_str(), 0755);
+                test::WriteFile(r.w.File("scanx.pdf/inside"), "x");
+            },
+            kNoConversion, {"scanx.jpg", "scanx.pdf"}, {}, kFacts),
         // The JPEG fits exactly; the PDF that carries it cannot.
-        {"Scan_DiskFullDuringPdfWrite",
-         Command::Scan,
-         SmallDisk,
-         [](Ctx& r) {
-             r.w.control->SaveAsPDF(Variant(true));
-             const auto size = static_cast<uint64_t>(r.w.control->ImageSize());
-             DiskFull(r, 0, size);
-         },
-         {kNoConversion},
-         "",
-         {"scanx.jpg"},
-         {},
-         {},
-         false,
-         Remote::NotChecked,
-         75},
-
-        // ---- Paste.
-        {"Paste_FolderRemoved",
-         Command::Paste,
-         nullptr,
-         RemoveFolder,
-         {"[File is not writable] (stop): " + kNotWritable + "Path not found"},
-         "",
-         {"<no folder>"},
-         {},
-         {}},
-        {"Paste_FolderReadOnly",
-         Command::Paste,
-         nullptr,
-         ReadOnlyFolder,
-         {"[File is not writable] (stop): " + kNotWritable + "{fs}"},
-         "",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {}},
-        {"Paste_DiskFull",
-         Command::Paste,
-         SmallDisk,
-         [](Ctx& r) { DiskFull(r, 4096, 4096); },
-         {"[Error saving file.] (exclamation): " + kJpgFailed},
-         "",
-         {},
-         {},
-         {}},
-        {"Paste_NothingOnTheClipboard",
-         Command::Paste,
-         nullptr,
-         [](Ctx& r) { r.w.clipboard.Clear(); },
-         {"[Clipboard Paste unsuccessful] (exclamation): An Error occurred while transferring "
-          "the image from the clipboard to memory. The problem was identified as Invalid "
-          "picture. Please try again."},
-         "",
-         {},
-         {},
-         {}},
-        {"Paste_PdfObjectAbsent",
-         Command::Paste,
-         nullptr,
-         NoPdfObject,
-         {kNoPdfObject},
-         "",
-         {"scanx.jpg", "scanx.pdf"},
-         {"scanx.pdf"},
-         kFacts},
-
-        // ---- Text mode.
-        {"Text_FolderRemoved",
-         Command::StoreText,
-         nullptr,
-         RemoveFolder,
-         {kTextFailed},
-         "",
-         {"<no folder>"},
-         {},
-         {}},
-        {"Text_FolderReadOnly",
-         Command::StoreText,
-         nullptr,
-         ReadOnlyFolder,
-         {kTextFailed},
-         "",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {}},
+        OnSmallDisk(Failing("Scan_DiskFullDuringPdfWrite", Command::Scan,
+                            [](Ctx& r) {
+                                r.w.control->SaveAsPDF(Variant(true));
+                                DiskFull(r, 0, static_cast<uint64_t>(r.w.control->ImageSize()));
+                            },
+                            kNoConversion, {"scanx.jpg"}),
+                    75),
+        Failing("Paste_FolderRemoved", Command::Paste, RemoveFolder,
+                "[File is not writable] (stop): " + kNotWritable + "Path not found",
+                {"<no folder>"}),
+        OnSmallDisk(Failing("Paste_DiskFull", Command::Paste,
+                            [](Ctx& r) { DiskFull(r, 4096, 4096); },
+                            "[Error saving file.] (exclamation): " + kJpgFailed, {})),
+        Failing(
+            "Paste_NothingOnTheClipboard", Command::Paste, [](Ctx& r) { r.w.clipboard.Clear(); },
+            "[Clipboard Paste unsuccessful] (exclamation): An Error occurred while transferring "
+            "the image from the clipboard to memory. The problem was identified as Invalid "
+            "picture. Please try again.",
+            {}),
+        Failing("Text_FolderRemoved", Command::StoreText, RemoveFolder, kTextFailed,
+                {"<no folder>"}),
         // A text cut short by the full disk is not left behind as if it were the text.
-        {"Text_DiskFull",
-         Command::StoreText,
-         SmallDisk,
-         [](Ctx& r) { DiskFull(r, 4096, 4096); },
-         {kTextFailed},
-         "",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {}},
-
-        // ---- Upload.
-        {"Upload_FolderRemoved",
-         Command::Upload,
-         nullptr,
-         RemoveFolder,
-         {},
-         "Could not locate acquired data on local storage",
-         {"<no folder>"},
-         {},
-         {}},
-        {"Upload_FolderReadOnlyStillUploads",
-         Command::Upload,
-         nullptr,
-         [](Ctx& r) {
-             FtpServerWith(r, {});
-             ReadOnlyFolder(r);
-         },
-         {},
-         "",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {},
-         false,
-         Remote::CompleteCopy},
-        {"Upload_LoginRefused",
-         Command::Upload,
-         nullptr,
-         [](Ctx& r) {
-             FtpServerWith(r, {});
-             r.password = "not-the-password";
-         },
-         {},
-         "530 Authentication failed.\r\n",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {},
-         false,
-         Remote::NoFile},
-        {"Upload_MissingDirectory",
-         Command::Upload,
-         nullptr,
-         [](Ctx& r) {
-             FtpServerWith(r, {});
-             r.dir = "no/such/folder";
-         },
-         {},
-         "550 No such file or directory.\r\n",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {},
-         false,
-         Remote::NoFile},
-        {"Upload_DataConnectionClosedMidFile",
-         Command::Upload,
-         nullptr,
-         [](Ctx& r) {
-             test::FtpServer::Options o;
-             o.dropAfter = 100000;
-             FtpServerWith(r, o);
-             // A working file larger than the server takes in at one read.
-             r.w.control->ControlMode(1);
-             r.w.control->SetEditorText(test::PatternBytes(4 << 20));
-             r.w.control->StartScan();
-             r.w.control->ControlMode(0);
-         },
-         {},
-         "426 Data connection reset by the test server; transfer aborted.\r\n",
-         {"scanx.jpg", "scanx.txt"},
-         {"scanx.txt"},
-         {},
-         false,
-         Remote::NoCompleteCopy},
-        {"Upload_ServerNeverAnswers",
-         Command::Upload,
-         nullptr,
-         [](Ctx& r) {
-             auto listener = std::make_shared<test::SilentListener>();
-             r.server = listener->address();
-             r.servers.push_back(listener);
-         },
-         {},
-         "InternetConnect error code: 12002 Message: The operation timed out.\r\n",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {}},
-        {"Upload_NothingListening",
-         Command::Upload,
-         nullptr,
-         [](Ctx& r) { r.server = "127.0.0.1:" + std::to_string(test::ClosedPort()); },
-         {},
-         "InternetConnect error code: 12029 Message: A connection to the server could not be "
-         "established.\r\n",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {}},
-        {"Upload_ServerClosesAtOnce",
-         Command::Upload,
-         nullptr,
-         [](Ctx& r) { Peer(r, [](test::FtpPeer::Conn&) {}); },
-         {},
-         "InternetConnect error code: 12031 Message: The connection with the server was reset.\r\n",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {}},
-        {"Upload_GarbageInsteadOfABanner",
-         Command::Upload,
-         nullptr,
-         [](Ctx& r) {
-             Peer(r, [](test::FtpPeer::Conn& c) {
-                 c.Send(std::string("\x00\xff\xfe garbage \x01\x02\r\n", 16));
-                 c.AnswerEverything(std::string("\xff\x00\r\n", 4));
-             });
-         },
-         {},
-         "InternetConnect error code: 12002 Message: The operation timed out.\r\n",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {}},
-        {"Upload_RepliesWithoutCodes",
-         Command::Upload,
-         nullptr,
-         [](Ctx& r) {
-             Peer(r, [](test::FtpPeer::Conn& c) {
-                 c.Send("220 ready\r\n");
-                 c.AnswerEverything("whatever you say\r\n");
-             });
-         },
-         {},
-         "InternetConnect error code: 12002 Message: The operation timed out.\r\n",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {}},
-        {"Upload_UnknownReplyCode",
-         Command::Upload,
-         nullptr,
-         [](Ctx& r) {
-             Peer(r, [](test::FtpPeer::Conn& c) {
-                 c.Send("220 ready\r\n");
-                 c.AnswerEverything("999 what was that?\r\n");
-             });
-         },
-         {},
-         "999 what was that?\r\n",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {}},
-        {"Upload_OverLongLine",
-         Command::Upload,
-         nullptr,
-         [](Ctx& r) {
-             Peer(r, [](test::FtpPeer::Conn& c) {
-                 const std::string block(64 * 1024, 'A');
-                 for (int i = 0; i < 64 && c.Send(block);) ++i;
-                 c.Send("\r\n");
-                 c.AnswerEverything("530 no\r\n");
-             });
-         },
-         {},
-         "InternetConnect error code: 12031 Message: The connection with the server was reset.\r\n",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {}},
-        {"Upload_MultiLineReplyWithoutEnd",
-         Command::Upload,
-         nullptr,
-         [](Ctx& r) {
-             Peer(r, [](test::FtpPeer::Conn& c) {
-                 while (c.Send("220-and there is more\r\n")) {
-                 }
-             });
-         },
-         {},
-         "InternetConnect error code: 12152 Message: The server's response could not be "
-         "understood.\r\n",
-         {"scanx.jpg"},
-         {"scanx.jpg"},
-         {}},
+        OnSmallDisk(Failing("Text_DiskFull", Command::StoreText,
+                            [](Ctx& r) { DiskFull(r, 4096, 4096); }, kTextFailed, {"scanx.jpg"},
+                            {"scanx.jpg"})),
+        Upload("Upload_FolderRemoved", RemoveFolder,
+               "Could not locate acquired data on local storage", Remote::NotChecked,
+               {"<no folder>"}),
+        Upload(
+            "Upload_FolderReadOnlyStillUploads",
+            [](Ctx& r) {
+                FtpServerWith(r, {});
+                ReadOnlyFolder(r);
+            },
+            "", Remote::CompleteCopy),
+        Upload(
+            "Upload_LoginRefused",
+            [](Ctx& r) {
+                FtpServerWith(r, {});
+                r.password = "not-the-password";
+            },
+            "530 Authentication failed.\r\n", Remote::NoFile),
+        Upload(
+            "Upload_MissingDirectory",
+            [](Ctx& r) {
+                FtpServerWith(r, {});
+                r.dir = "no/such/folder";
+            },
+            "550 No such file or directory.\r\n", Remote::NoFile),
+        Upload("Upload_DataConnectionClosedMidFile",
+               [](Ctx& r) {
+                   test::FtpServer::Options o;
+                   o.dropAfter = 100000;
+                   FtpServerWith(r, o);
+                   // A working file larger than the server takes in at one read.
+                   r.w.control->ControlMode(1);
+                   r.w.control->SetEditorText(test::PatternBytes(4 << 20));
+                   r.w.control->StartScan();
+                   r.w.control->ControlMode(0);
+               },
+               "426 Data connection reset by the test server; transfer aborted.\r\n",
+               Remote::NoCompleteCopy, {"scanx.jpg", "scanx.txt"}),
+        Upload("Upload_ServerNeverAnswers", SilentServer, kTimedOut),
+        Upload(
+            "Upload_NothingListening",
+            [](Ctx& r) { r.server = "127.0.0.1:" + std::to_string(test::ClosedPort()); },
+            "InternetConnect error code: 12029 Message: A connection to the server could not be "
+            "established.\r\n"),
+        Upload(
+            "Upload_OverLongLine",
+            [](Ctx& r) {
+                Peer(r, [](test::FtpPeer::Conn& c) {
+                    const std::string block(64 * 1024, 'A');
+                    for (int i = 0; i < 64 && c.Send(block);) ++i;
+                    c.Send("\r\n");
+                    c.AnswerEverything("530 no\r\n");
+                });
+            },
+            "InternetConnect error code: 12031 Message: The connection with the server was "
+            "reset.\r\n"),
+        Upload(
+            "Upload_MultiLineReplyWithoutEnd",
+            [](Ctx& r) {
+                Peer(r, [](test::FtpPeer::Conn& c) {
+                    while (c.Send("220-and there is more\r\n")) {
+                    }
+                });
+            },
+            "InternetConnect error code: 12152 Message: The server's response could not be "
+            "understood.\r\n"),
     };
-    for (const char* status :
-         {"SANE_STATUS_UNSUPPORTED", "SANE_STATUS_CANCELLED", "SANE_STATUS_DEVICE_BUSY",
-          "SANE_STATUS_INVAL", "SANE_STATUS_EOF", "SANE_STATUS_JAMMED", "SANE_STATUS_NO_DOCS",
-          "SANE_STATUS_COVER_OPEN", "SANE_STATUS_IO_ERROR", "SANE_STATUS_NO_MEM",
-          "SANE_STATUS_ACCESS_DENIED"}) {
-        rows.push_back(DeviceRow(std::string("Scan_Device_") + (status + 12), status));
+    for (const char* status : {"SANE_STATUS_JAMMED", "SANE_STATUS_IO_ERROR"}) {
+        rows.push_back(Failing(std::string("Scan_Device_") + (status + 12), Command::Scan,
+                               [status](Ctx& r) { DeviceStatus(r, status); }, kAcquireFailed, {}));
     }
     return rows;
 }

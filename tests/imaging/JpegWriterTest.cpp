@@ -77,13 +77,6 @@ void ExpectJpegError(const std::function<void()>& fn, const std::string& descrip
     }
 }
 
-struct timespec Stamp(time_t sec, long nsec) {
-    struct timespec t {};
-    t.tv_sec = sec;
-    t.tv_nsec = nsec;
-    return t;
-}
-
 class JpegWriterTest : public ::testing::Test {
   protected:
     static std::unique_ptr<CDIBSection> QuadrantPicture(int w, int h) {
@@ -135,55 +128,6 @@ TEST_F(JpegWriterTest, QualityRunsFromZeroToAHundred) {
     }
 }
 
-TEST_F(JpegWriterTest, ANewFileGetsOrdinaryTimesAndPermissions) {
-    const std::string path = dir / "new.jpg";
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    ASSERT_TRUE(SaveJpegFile(jpeg, pic, path, 75));
-    struct stat st {};
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
-    EXPECT_GT(st.st_mtim.tv_sec, 1000000000);
-}
-
-TEST_F(JpegWriterTest, AReplacedFileHandsOnItsTimesAndPermissions) {
-    const std::string path = dir / "scanx.jpg";
-    test::WriteFile(path, "the old picture");
-    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    const struct timespec old[2] = {Stamp(978310861, 123456789), Stamp(1009846862, 987654321)};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
-
-    ASSERT_TRUE(SaveJpegFile(jpeg, pic, path, 75));
-    struct stat st {};
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);  // before anything reads the file
-    EXPECT_EQ(st.st_atim.tv_sec, old[0].tv_sec);
-    EXPECT_EQ(st.st_atim.tv_nsec, old[0].tv_nsec);
-    EXPECT_EQ(st.st_mtim.tv_sec, old[1].tv_sec);
-    EXPECT_EQ(st.st_mtim.tv_nsec, old[1].tv_nsec);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_EQ(Decode(path).width, 4);
-}
-
-TEST_F(JpegWriterTest, TheOldFileIsGoneBeforeTheLibraryWrites) {
-    ScriptedJpegLibrary lib;
-    const std::string path = dir / "scanx.jpg";
-    test::WriteFile(path, "old");
-    ASSERT_TRUE(SaveJpegFile(lib, pic, path, 75));
-    EXPECT_FALSE(lib.targetExistedAtWrite);
-    EXPECT_EQ(lib.calls, (std::vector<std::string>{"init", "write", "free"}));
-}
-
-TEST_F(JpegWriterTest, AnInitFailureTouchesNoFile) {
-    ScriptedJpegLibrary lib;
-    lib.initResult = IJL_MEMORY_ERROR;
-    const std::string path = dir / "keep.jpg";
-    test::WriteFile(path, "old");
-    ExpectJpegError([&] { SaveJpegFile(lib, pic, path, 75); },
-                    "Failed to initialise the IJL library: -7");
-    EXPECT_EQ(test::ReadFile(path), "old");
-    EXPECT_EQ(lib.calls, (std::vector<std::string>{"init"}));
-}
-
 TEST_F(JpegWriterTest, AWriteFailureLeavesNoFileBehind) {
     for (bool partial : {false, true}) {
         ScriptedJpegLibrary lib;
@@ -195,20 +139,6 @@ TEST_F(JpegWriterTest, AWriteFailureLeavesNoFileBehind) {
         EXPECT_FALSE(test::Exists(path)) << "partial: " << partial;
         EXPECT_EQ(lib.calls, (std::vector<std::string>{"init", "write", "free"}));
     }
-}
-
-TEST_F(JpegWriterTest, NamesThatNameNoFileFailWithTheLibrarysCode) {
-    const std::string shortName = dir / "short.jpg";
-    test::WriteFile(shortName, "must survive");
-    const std::string withNul = shortName + std::string(1, '\0') + "tail";
-    for (const std::string& name : {std::string(), withNul}) {
-        ExpectJpegError([&] { SaveJpegFile(jpeg, pic, name, 75); }, "Failed to save to JPG -4");
-    }
-    EXPECT_EQ(test::ReadFile(shortName), "must survive");
-
-    ScriptedJpegLibrary lib;
-    EXPECT_THROW(SaveJpegFile(lib, pic, "", 75), VbError);
-    EXPECT_EQ(lib.writtenFile, "");  // a buffer holding one 0 byte
 }
 
 TEST_F(JpegWriterTest, AFileThatCannotBeRemovedRaisesTheFileSystemsError) {
@@ -236,44 +166,6 @@ TEST_F(JpegWriterTest, AFileThatCannotBeRemovedRaisesTheFileSystemsError) {
     }
     EXPECT_EQ(test::ReadFile(readOnly), "locked");
     EXPECT_EQ(test::ReadFile(folder + "/inside"), "x");
-}
-
-TEST_F(JpegWriterTest, AFileCutShortIsRemoved) {
-    CDIBSection noise;
-    ASSERT_TRUE(noise.Create(400, 300));
-    noise.RandomiseBits();  // noise compresses badly: far more than the limit below
-    const std::string path = dir / "full.jpg";
-
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit = saved;
-    limit.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    bool raised = false;
-    std::string description;
-    try {
-        SaveJpegFile(jpeg, noise, path, 100);
-    } catch (const VbError& e) {
-        raised = true;
-        description = e.Description();
-    }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    EXPECT_TRUE(raised);
-    EXPECT_EQ(description, "Failed to save to JPG -5");
-    EXPECT_FALSE(test::Exists(path));
-}
-
-TEST_F(JpegWriterTest, AnEmptySectionOrAMissingFolderFails) {
-    CDIBSection empty;
-    ExpectJpegError([&] { SaveJpegFile(jpeg, empty, dir / "empty.jpg", 75); },
-                    "Failed to save to JPG -2");
-    EXPECT_FALSE(test::Exists(dir / "empty.jpg"));
-
-    ExpectJpegError([&] { SaveJpegFile(jpeg, pic, dir / "no/such/folder.jpg", 75); },
-                    "Failed to save to JPG -5");
 }
 
 }  // namespace

@@ -68,6 +68,9 @@ TEST(ResampleTest, TwoByTwoToFourByFourIsExact) {
             EXPECT_EQ(p[2], red[row][x]) << "red at " << x << "," << row;
         }
     }
+    auto wide = src.Resample(2, 4);  // height first: only the width changes
+    ASSERT_TRUE(wide);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(DibPixel(*wide, x, 0)[1], green[0][x]) << x;
 }
 
 TEST(ResampleTest, SameSizeIsAnExactCopyAndLeavesTheSourceAlone) {
@@ -93,41 +96,6 @@ TEST(ResampleTest, SameSizeIsAnExactCopyAndLeavesTheSourceAlone) {
     }
 }
 
-TEST(ResampleTest, UniformPicturesStayUniform) {
-    const std::pair<int, int> sizes[] = {{9, 7}, {3, 13}, {40, 2}, {2, 2}, {17, 1}, {1, 17}};
-    for (uint8_t v : {uint8_t{0}, uint8_t{1}, uint8_t{127}, uint8_t{128}, uint8_t{255}}) {
-        CDIBSection src;
-        src.CreateFromPicture(MakePicture(6, 5, [v](int, int) {
-            return Bgr{v, static_cast<uint8_t>(255 - v), static_cast<uint8_t>(v / 2)};
-        }));
-        for (auto [w, h] : sizes) {
-            auto dst = src.Resample(h, w);
-            ASSERT_TRUE(dst);
-            for (int row = 0; row < h; ++row) {
-                for (int x = 0; x < w; ++x) {
-                    const uint8_t* p = DibPixel(*dst, x, row);
-                    ASSERT_EQ(p[0], v);
-                    ASSERT_EQ(p[1], 255 - v);
-                    ASSERT_EQ(p[2], v / 2);
-                }
-            }
-        }
-    }
-}
-
-TEST(ResampleTest, PaddingBytesAreNeverWritten) {
-    CDIBSection src;
-    ASSERT_TRUE(src.Create(5, 4));  // 15 pixel bytes in 16-byte rows
-    src.RandomiseBits();
-    MarkPadding(src, 0xC3);
-    for (auto [w, h] : {std::pair{7, 3}, std::pair{3, 9}, std::pair{5, 4}}) {
-        auto dst = src.Resample(h, w);
-        ASSERT_TRUE(dst);
-        ExpectPadding(*dst, 0);
-    }
-    ExpectPadding(src, 0xC3);
-}
-
 TEST(ResampleTest, OnePixelWideOrHighSourcesRaiseARangeError) {
     const std::pair<int, int> sources[] = {{1, 5}, {5, 1}, {1, 1}};
     for (auto [sw, sh] : sources) {
@@ -143,26 +111,6 @@ TEST(ResampleTest, OnePixelWideOrHighSourcesRaiseARangeError) {
         EXPECT_EQ(gdi::LiveObjects(), live) << "the new object must be released";
         EXPECT_TRUE(src.Resample(sh, sw)) << "its own size is a plain copy";
     }
-}
-
-TEST(ResampleTest, SizesThatCannotBeCreatedGiveNoObject) {
-    CDIBSection src;
-    ASSERT_TRUE(src.Create(4, 4));
-    EXPECT_FALSE(src.Resample(0, 3));
-    EXPECT_FALSE(src.Resample(3, -1));
-    EXPECT_FALSE(src.Resample(20000, 20000));
-    EXPECT_THROW(src.Resample(60000, 60000), VbError);  // overflow of the image size
-}
-
-TEST(ResampleTest, AnEmptySourceCannotBeRead) {
-    CDIBSection src;
-    ASSERT_TRUE(src.Create(4, 4));
-    src.ClearUp();  // header still says 4 x 4, but there are no pixels
-    EXPECT_THROW(src.Resample(8, 8), VbError);
-    auto copy = src.Resample(4, 4);  // a copy from nothing leaves the new one blank
-    ASSERT_TRUE(copy);
-    EXPECT_EQ(DibPixel(*copy, 3, 3)[2], 0);
-    EXPECT_THROW(src.RandomiseBits(), VbError);
 }
 
 // Colour noise leaves blue at zero; grey noise gives equal channels. Either way the

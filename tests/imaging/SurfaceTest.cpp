@@ -46,29 +46,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RopCase{"WHITENESS", WHITENESS, 0xFF}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST(SurfaceTest, OperationsWithoutASourceNeedNoSourceContext) {
-    Picture dst = MakePicture(1, 1, [](int, int) { return Bgr{1, 2, 3}; });
-    PictureDC d(dst);
-    EXPECT_TRUE(BitBlt(d.hdc(), 0, 0, 1, 1, 0, 0, 0, DSTINVERT));
-    EXPECT_EQ(PixelOf(dst, 0, 0), (Bgr{254, 253, 252}));
-    EXPECT_FALSE(BitBlt(d.hdc(), 0, 0, 1, 1, 0, 0, 0, SRCCOPY));
-}
-
-TEST(SurfaceTest, OverlappingCopyWithinOneBitmapShiftsCleanly) {
-    Picture p = MakePicture(4, 3, [](int x, int y) {
-        return Bgr{static_cast<uint8_t>(x), static_cast<uint8_t>(y), 0};
-    });
-    {
-        PictureDC dc(p);
-        ASSERT_TRUE(BitBlt(dc.hdc(), 1, 1, 3, 2, dc.hdc(), 0, 0, SRCCOPY));
-    }
-    EXPECT_EQ(PixelOf(p, 0, 0), (Bgr{0, 0, 0}));
-    EXPECT_EQ(PixelOf(p, 1, 1), (Bgr{0, 0, 0}));
-    EXPECT_EQ(PixelOf(p, 2, 1), (Bgr{1, 0, 0}));
-    EXPECT_EQ(PixelOf(p, 3, 2), (Bgr{2, 1, 0}));
-    EXPECT_EQ(PixelOf(p, 0, 2), (Bgr{0, 2, 0}));
-}
-
 TEST(SurfaceTest, ClippingKeepsEveryWriteInsideTheBitmaps) {
     Picture src = MakePicture(3, 3, [](int, int) { return Bgr{9, 9, 9}; });
     Picture dst = MakePicture(

@@ -87,13 +87,5 @@ TEST_F(TurboJpegLibraryTest, RefusesWhatItCannotWrite) {
     }
 }
 
-TEST_F(TurboJpegLibraryTest, WriteNeedsALiveState) {
-    Describe(-2);
-    ASSERT_EQ(lib.ijlFree(&props), IJL_OK);
-    EXPECT_EQ(props.state, nullptr);
-    EXPECT_EQ(lib.ijlWrite(&props, IJL_JFILE_WRITEWHOLEIMAGE), IJL_NOT_INITIALISED);
-    EXPECT_EQ(lib.ijlFree(&props), IJL_OK);  // freeing twice is harmless
-}
-
 }  // namespace
 }  // namespace folioray

@@ -54,41 +54,6 @@ TEST(DemoWindow, PropertyEditorsPassScriptValuesAndReadBack) {
     EXPECT_EQ(quality->text(), QStringLiteral("60"));  // refused, and the field says so
 }
 
-TEST(DemoWindow, PasteNameTypesIntoTheFileNameField) {
-    test::TempDir dir;
-    DemoWindow demo;
-    demo.show();
-    test::Pump();
-    demo.control().setFilePath(QString::fromStdString(dir.path()));
-    demo.control().setControlMode(1);
-    ButtonIn(demo, QStringLiteral("StartScan"))->click();
-    ASSERT_FALSE(demo.control().CurrentName().isEmpty());
-    demo.fileName().setText(QStringLiteral("old"));
-    ButtonIn(demo, QStringLiteral("PasteName"))->click();
-    EXPECT_TRUE(test::WaitUntil(
-        [&] { return demo.fileName().text().endsWith(QStringLiteral("scanx.txt")); }, 8000));
-    EXPECT_FALSE(demo.fileName().text().contains(QStringLiteral("old")));
-}
-
-TEST(DemoWindow, TheLogNeverShowsThePassword) {
-    DemoWindow demo;
-    demo.show();
-    test::Pump();
-    demo.findChild<QLineEdit*>(QStringLiteral("upload_server"))->setText(QString());
-    demo.findChild<QLineEdit*>(QStringLiteral("upload_password"))
-        ->setText(QStringLiteral("s3cret-Pa55"));
-    std::vector<test::SeenWindow> seen;
-    {
-        test::ModalWatcher watcher(test::RecordAndClose(seen));
-        ButtonIn(demo, QStringLiteral("UploadFile"))->click();
-    }
-    const QString log = demo.findChild<QPlainTextEdit*>(QStringLiteral("eventLog"))->toPlainText();
-    EXPECT_TRUE(log.contains(QStringLiteral("UploadFile(")));
-    EXPECT_TRUE(log.contains(QStringLiteral("UploadFile: ")));
-    EXPECT_FALSE(log.contains(QStringLiteral("s3cret")));
-    EXPECT_TRUE(seen.empty());
-}
-
 TEST(DemoWindow, ScreenshotOptionRendersAndExits) {
     test::TempDir dir;
     const QString exe = QStringLiteral(FOLIORAY_DEMO_EXE);

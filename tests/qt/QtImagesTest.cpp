@@ -66,60 +66,7 @@ TEST(QtImagesDib, WrittenDibIsTwentyFourBitBottomUpWithPaddedRows) {
     EXPECT_TRUE(SamePixels(ImageFromDib(dib), img));
 }
 
-// Every DIB layout is the control's reader's test; here a form Qt would not write itself
-// (top-down rows) keeps its orientation, and bytes the reader refuses give no picture.
-TEST(QtImagesDib, ReadsOtherProgramsDibsAndRefusesBrokenOnes) {
-    std::vector<uint8_t> dib = DibFromImage(Sample(2, 2));
-    const int32_t topDown = -2;
-    std::memcpy(dib.data() + 8, &topDown, 4);
-    std::swap_ranges(dib.begin() + 40, dib.begin() + 48, dib.begin() + 48);
-    EXPECT_TRUE(SamePixels(ImageFromDib(dib), Sample(2, 2)));
-
-    dib.resize(45);  // pixels cut short
-    EXPECT_TRUE(ImageFromDib(dib).isNull());
-    EXPECT_TRUE(ImageFromDib({}).isNull());
-}
-
 // ---- Pictures.
-
-TEST(QtImagesPicture, RoundTripsOddWidthsThroughTheRowPadding) {
-    for (int w : {1, 2, 3, 5, 7}) {
-        const QImage img = Sample(w, 4);
-        const Picture pic = PictureFromImage(img);
-        ASSERT_TRUE(pic.isBitmap);
-        EXPECT_EQ(pic.width, w);
-        EXPECT_EQ(pic.bits.size(), static_cast<size_t>(pic.Stride()) * 4);
-        EXPECT_TRUE(SamePixels(ImageFromPicture(pic), img)) << "width " << w;
-    }
-    Picture shortBits = PictureFromImage(Sample(4, 4));
-    shortBits.bits.resize(10);
-    EXPECT_TRUE(ImageFromPicture(shortBits).isNull());
-    EXPECT_TRUE(ImageFromPicture(Picture{}).isNull());
-    EXPECT_TRUE(PictureFromImage(QImage()).Empty());
-}
-
-TEST(QtImagesPicture, TransparentPartsOfACopiedPictureTurnWhite) {
-    QImage clear(3, 1, QImage::Format_ARGB32);
-    clear.fill(Qt::transparent);
-    clear.setPixelColor(1, 0, QColor(10, 20, 30));
-    const Picture pic = PictureFromImage(clear);
-    ASSERT_TRUE(pic.isBitmap);
-    EXPECT_EQ(pic.bits[0], 255);  // white, not black
-    EXPECT_EQ(pic.bits[3], 30);   // blue of the opaque pixel
-    EXPECT_EQ(pic.bits[5], 10);
-}
-
-TEST(QtImagesPicture, ButtonPicturesAreDistinct23By22Pictures) {
-    std::set<qint64> seen;
-    for (const char* name : {"scan", "done", "info", "noinfo", "source", "about", "mode"}) {
-        const QImage img = DrawButtonPicture(QLatin1String(name));
-        EXPECT_EQ(img.size(), QSize(23, 22)) << name;
-        EXPECT_EQ(img.depth(), 24) << name;
-        std::vector<uint8_t> bits(img.constBits(), img.constBits() + img.sizeInBytes());
-        EXPECT_TRUE(seen.insert(qHashBits(bits.data(), bits.size())).second) << name;
-    }
-    EXPECT_EQ(DrawProductPicture().size(), QSize(90, 62));
-}
 
 // ---- Clipboard.
 
@@ -135,20 +82,6 @@ TEST(QtClipboardPort, APictureAnotherProgramCopiedReadsAsADib) {
     board.SetDib(DibFromImage(Sample(4, 4)));
     EXPECT_TRUE(SamePixels(QGuiApplication::clipboard()->image(), Sample(4, 4)));
     EXPECT_THROW(board.SetDib({1, 2, 3}), VbError);
-}
-
-TEST(QtClipboardPort, TextRoundTripsAndAnEmptyClipboardHasNeither) {
-    QtClipboard board;
-    board.SetText(
-        "/home/\xC3\xBC"
-        "ser/scanx.jpg");
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("/home/\u00FCser/scanx.jpg"));
-    EXPECT_EQ(board.GetText(), std::optional<std::string>("/home/\xC3\xBC"
-                                                          "ser/scanx.jpg"));
-    EXPECT_FALSE(board.GetDib().has_value());
-    board.Clear();
-    EXPECT_FALSE(board.GetDib().has_value());
-    EXPECT_FALSE(board.GetText().has_value());
 }
 
 // ---- Preview.
@@ -187,41 +120,6 @@ TEST(QtPreviewPort, LoadsAndHandsBackThePictureOrReportsInvalidPicture) {
 }
 
 // ---- Script values.
-
-TEST(QtVariantConversion, ScriptValuesBecomeTheControlsVariants) {
-    using T = Variant::Type;
-    const struct {
-        QVariant in;
-        T type;
-        std::string text;
-    } cases[] = {
-        {QVariant(true), T::Boolean, "True"},
-        {QVariant(42), T::Long, "42"},
-        {QVariant::fromValue<short>(7), T::Integer, "7"},
-        {QVariant::fromValue<qlonglong>(1ll << 40), T::Double, "1099511627776"},
-        {QVariant::fromValue<uint>(4000000000u), T::Double, "4000000000"},
-        {QVariant(2.5), T::Double, "2.5"},
-        {QVariant(QStringLiteral(" TRUE ")), T::String, " TRUE "},
-        {QVariant(QByteArray("bytes")), T::String, "bytes"},
-        {QVariant::fromValue(nullptr), T::Null, ""},
-        {QVariant(QVariantList{1, 2}), T::Array, ""},
-    };
-    for (const auto& c : cases) {
-        const Variant v = ToVariant(c.in);
-        EXPECT_EQ(v.type(), c.type) << c.in.typeName();
-        if (!c.text.empty()) {
-            EXPECT_EQ(v.ToText(), c.text) << c.in.typeName();
-        }
-    }
-    EXPECT_TRUE(ToVariant(QVariant()).IsEmpty());
-    EXPECT_TRUE(ToVariant(QVariant(), Variant::Missing()).IsMissing());
-
-    EXPECT_EQ(FromVariant(Variant(true)).typeId(), QMetaType::Bool);
-    EXPECT_TRUE(FromVariant(Variant(true)).toBool());
-    EXPECT_EQ(FromVariant(Variant(int32_t{-5})).toInt(), -5);
-    EXPECT_EQ(FromVariant(Variant(std::string("x"))).toString(), QStringLiteral("x"));
-    EXPECT_FALSE(FromVariant(Variant()).isValid());
-}
 
 }  // namespace
 }  // namespace folioray
