@@ -11,6 +11,7 @@
 #include "tests/acquire/AcquireFixture.h"
 #include "tests/acquire/SaneTestDevice.h"
 #include "tests/acquire/Tools.h"
+#include "tests/support/ParamName.h"
 #include "tests/support/RunProcess.h"
 
 namespace folioray {
@@ -186,7 +187,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PictureFile{"PNG with alpha", Png(9, 5), 9, 5},
                       PictureFile{"PGM, 16 bits",
                                   std::string("P5 3 1 65535\n\xff\xff\x80\x00\0\0", 19), 3, 1},
-                      PictureFile{"PBM", std::string("P4\n9 2\n\xff\x80\x00\x00", 11), 9, 2}));
+                      PictureFile{"PBM", std::string("P4\n9 2\n\xff\x80\x00\x00", 11), 9, 2}),
+    test::ByName());
 
 }  // namespace
 }  // namespace folioray

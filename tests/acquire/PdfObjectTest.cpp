@@ -10,6 +10,7 @@
 #include "runtime/VbError.h"
 #include "tests/acquire/AcquireFixture.h"
 #include "tests/acquire/Tools.h"
+#include "tests/support/ParamName.h"
 #include "tests/support/RunProcess.h"
 
 namespace folioray {
@@ -130,7 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
                                  test::WriteFile(d / "scanx.jpg", test::JpegBytes(8, 8));
                                  fs::create_directory(d / "scanx.pdf");
                              },
-                             "scanx.pdf"}));
+                             "scanx.pdf"}),
+    test::ByName());
 
 TEST(ImageStreamTest, RefusesWhatItDoesNotKnow) {
     HaruImageStream o;

@@ -9,6 +9,7 @@
 #include "acquire/ClipboardDib.h"
 #include "platform/sane/SaneFrames.h"
 #include "tests/acquire/Tools.h"
+#include "tests/support/ParamName.h"
 
 namespace folioray::sane {
 namespace {
@@ -87,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
                             {Params(FrameFormat::Red, 3, 3, 2),
                              {0x10, 0x20, 0x30, 0x40, 0x50, 0x60}},
                             {Params(FrameFormat::Green, 2, 2, 1), {0xA0, 0xB0}}},
-                           {"10A001 20B002", "40FFFF 50FFFF"}}));
+                           {"10A001 20B002", "40FFFF 50FFFF"}}),
+    test::ByName());
 
 struct Bad {
     const char* name;
@@ -123,7 +125,8 @@ INSTANTIATE_TEST_SUITE_P(
                           16},
                       Bad{"a line wider than any picture may be",
                           {{Params(FrameFormat::Gray, 64, 64, 1), {1}}},
-                          16}));
+                          16}),
+    test::ByName());
 
 TEST(FrameAssemblerTest, ReportsWhatIsExpected) {
     FrameAssembler a(1 << 20);

@@ -13,6 +13,7 @@
 #include "platform/sane/SaneScanner.h"
 #include "tests/acquire/SaneTestDevice.h"
 #include "tests/acquire/Tools.h"
+#include "tests/support/ParamName.h"
 #include "tests/support/RunProcess.h"
 
 namespace folioray {
@@ -138,7 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
                {{"mode", "Color"}},
                true},
         Layout{"bytes swapped in 16 bits",
-               {{"mode", "Color"}, {"depth", "16"}, {"invert-endianess", "yes"}}}));
+               {{"mode", "Color"}, {"depth", "16"}, {"invert-endianess", "yes"}}}),
+    test::ByName());
 
 TEST_F(SaneTest, TheCallerKeepsPumpingWhileTheDeviceWorks) {
     std::atomic<int> pumps{0};

@@ -10,6 +10,7 @@
 #include "runtime/FileOps.h"
 #include "runtime/VbError.h"
 #include "tests/acquire/AcquireFixture.h"
+#include "tests/support/ParamName.h"
 
 namespace folioray {
 namespace {
@@ -157,7 +158,8 @@ TEST_P(ScanFailureTest, ShowsItsMessageAndKeepsTheLastImagesFacts) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, ScanFailureTest, ::testing::ValuesIn(ScanFaults()));
+INSTANTIATE_TEST_SUITE_P(Faults, ScanFailureTest, ::testing::ValuesIn(ScanFaults()),
+                         test::ByName());
 
 // ---- PDF conversion, driven by the Scan and Paste commands.
 

@@ -6,8 +6,6 @@
 #include "imaging/CDIBSection.h"
 #include "imaging/PictureDib.h"
 #include "imaging/Surface.h"
-#include "platform/headless/HeadlessHost.h"
-#include "platform/headless/MemoryClipboard.h"
 #include "runtime/VbError.h"
 #include "tests/imaging/ImagingTestUtil.h"
 
@@ -71,34 +69,6 @@ TEST_F(DibSectionTest, CreateFromPictureCopiesPixelsAndKeepsOrientation) {
         }
     }
 }
-
-TEST_F(DibSectionTest, CopyToClipboardAsBitmapPutsThePictureThere) {
-    HeadlessHost host;
-    MemoryClipboard clipboard;
-    clipboard.SetText("earlier");
-    CDIBSection d(&clipboard, &host);
-    d.CreateFromPicture(MakePicture(3, 2, [](int x, int y) {
-        return Bgr{static_cast<uint8_t>(x), static_cast<uint8_t>(y), 200};
-    }));
-    ASSERT_TRUE(d.CopyToClipboard(false));
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_FALSE(clipboard.GetText().has_value());  // emptied first
-    auto dib = clipboard.GetDib();
-    ASSERT_TRUE(dib.has_value());
-    ASSERT_EQ(dib->size(), 40u + 24u);
-    const uint8_t header[40] = {40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
-                                24, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(dib->data(), header, 40), 0);
-    EXPECT_EQ(*dib, MakeDib(ToPicture(d)));
-    // Bottom row first: (0, top row 1) is the first pixel after the header.
-    EXPECT_EQ((*dib)[40 + 1], 1);
-    EXPECT_EQ((*dib)[40 + 12 + 1], 0);
-}
-
-class RefusingClipboard : public MemoryClipboard {
-  public:
-    void Clear() override { throw VbError(err::kCantOpenClipboard); }
-};
 
 }  // namespace
 }  // namespace folioray

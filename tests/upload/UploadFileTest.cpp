@@ -253,7 +253,9 @@ INSTANTIATE_TEST_SUITE_P(
                                    "Uploaded 1 500 000 of 2 097 152 KB", "72%"},
                       ProgressCase{1000, 1000, ",", 1000, 7, "Uploaded 0 of 0 KB", "78%"}),
 
-    [](const auto& p) { return std::to_string(p.index); });
+    [](const auto& p) {
+        return std::to_string(p.param.current) + "_of_" + std::to_string(p.param.total) + "_bytes";
+    });
 
 // ---- The command-line host.
 
