@@ -18,8 +18,9 @@ struct Fed {
 };
 
 // Feeds the bytes in pieces of `piece` bytes.
-Fed Feed(const std::string& bytes, size_t piece) {
+Fed Feed(const std::string& bytes, size_t piece, const std::string& secret = {}) {
     FtpReplyReader r;
+    r.SetSecret(secret);
     Fed out;
     if (piece == 0) piece = bytes.size() + 1;
     for (size_t at = 0; at < bytes.size(); at += piece) {
@@ -64,6 +65,17 @@ INSTANTIATE_TEST_SUITE_P(
                       ReplyCase{"NeverEnds", "220-a\r\n220-b\r\n", 0, 0, ""},
                       ReplyCase{"NoLineEnd", "220 ready", 0, 0, ""}),
     [](const auto& tp) { return std::string(tp.param.name); });
+
+// A line cut short may end in the first letters of the password: those go too.
+TEST(FtpReplyReaderTest, APasswordCutAtTheEndOfAnOverLongLineIsMasked) {
+    const std::string secret = "SECRETPASS";
+    const std::string line =
+        "550 " + std::string(FtpReplyReader::kMaxLineBytes - 10, 'B') + secret + " tail\r\n";
+    const Fed f = Feed(line, 7, secret);
+    ASSERT_EQ(f.replies, 1u);
+    EXPECT_EQ(f.text.find("SECRET"), std::string::npos);
+    EXPECT_EQ(f.text.substr(f.text.size() - 10), "********\r\n");
+}
 
 TEST(FtpReplyReaderTest, BuffersStayBounded) {
     FtpReplyReader r;

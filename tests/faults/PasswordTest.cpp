@@ -119,11 +119,6 @@ std::vector<EchoCase> EchoCases() {
         {"ReplyToTheStore",
          peer(EchoAt("STOR",
                      [](const std::string&) { return "553 not with " + kPassword + "\r\n"; }))},
-        {"CutAtTheEndOfAnOverLongLine", peer(EchoAt("PASS",
-                                                    [](const std::string&) {
-                                                        return "530 " + std::string(4090, 'x') +
-                                                               kPassword + "\r\n";
-                                                    }))},
     };
 }
 

@@ -247,6 +247,8 @@ TEST_P(ProgressDisplayTest, ShowsKilobytesAndPercent) {
 INSTANTIATE_TEST_SUITE_P(
     Events, ProgressDisplayTest,
     ::testing::Values(ProgressCase{255, 1000, ",", 1000, 255, "Uploaded 0 of 1 KB", "26%"},
+                      // Two and a half kilobytes round to the even two.
+                      ProgressCase{2560, 5000, ",", 5000, 2560, "Uploaded 2 of 5 KB", "51%"},
                       ProgressCase{512000, 1048576, ",", 1048576, 512000,
                                    "Uploaded 500 of 1,024 KB", "49%"},
                       ProgressCase{1536000000, 2147483647, " ", 2147483647.0f, 1536000000.0f,
