@@ -16,6 +16,7 @@ while IFS=$'\t' read -r id hint what old new; do
   [[ $# -gt 0 && " $* " != *" $id "* ]] && continue
   pats=() && while read -r l; do pats+=(-e "$l"); done <<<"${old//⏎/$'\n'}"
   hits=$(git -C "$src" grep -lF --all-match "${pats[@]}" -- . ':!tests' ':!bench')
+  [ -z "$hits" ] && echo "$id: not in this tree" && continue
   if [ "$(wc -w <<<"$hits")" != 1 ]; then echo "$id: BAD snippet (files: $hits)"; continue; fi
   file=$src/$hits
   cp "$file" "$backup"
