@@ -74,6 +74,8 @@ void ScanControl::PasteCommand() {
     host.SetMousePointer(MousePointer::Default);
     // The event gets a copy: a host writing to it leaves CurrentName alone.
     std::string fileName = result;
+    // Released first: a host may take the next page from its handler.
+    acquiring_ = false;
     RaiseScanComplete(fileName);
 }
 

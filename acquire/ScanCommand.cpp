@@ -84,6 +84,8 @@ void ScanControl::ScanCommand() {
     FocusPreview();
     // The event gets a copy: a host writing to it leaves CurrentName alone.
     std::string fileName = result;
+    // Released first: a host may take the next page from its handler.
+    acquiring_ = false;
     RaiseScanComplete(fileName);
 }
 

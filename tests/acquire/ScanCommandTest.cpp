@@ -71,6 +71,22 @@ TEST_F(ScanTest, ScanAndPasteClickedWhileAScanPumpsMessagesAreRefused) {
     EXPECT_EQ(events.size(), 2u);
 }
 
+TEST_F(ScanTest, AHostTakesPageAfterPageFromTheEvent) {
+    for (const bool paste : {false, true}) {
+        events.clear();
+        control->ScanComplete = [&](std::string& name) {
+            events.push_back(name);
+            if (events.size() >= 3) return;
+            clipboard.SetDib(MakeDib(test::Gradient(5, 5)));
+            paste ? control->MenuPasteImage_Click() : control->StartScan();
+        };
+        clipboard.SetDib(MakeDib(test::Gradient(5, 5)));
+        paste ? control->MenuPasteImage_Click() : control->StartScan();
+        EXPECT_EQ(events, std::vector<std::string>(3, Jpg())) << paste;
+        EXPECT_EQ(host.beeps, 0);
+    }
+}
+
 // ---- Failures of the Scan command. Each runs after one good scan, whose facts and
 // current name must survive.
 
