@@ -202,6 +202,10 @@ Picture PictureFromDib(const uint8_t* data, size_t size, size_t bitsOffset) {
     pic.height = static_cast<int32_t>(height);
     const size_t dstStride = static_cast<size_t>(pic.Stride());
     pic.bits.assign(dstStride * height, 0);
+    if (h.size >= 40) {
+        pic.xPelsPerMeter = std::max(0, I32(data + 24));
+        pic.yPelsPerMeter = std::max(0, I32(data + 28));
+    }
 
     const Channel red(masks[0]), green(masks[1]), blue(masks[2]);
     const uint8_t* src0 = data + offset;

@@ -66,6 +66,8 @@ bool CDIBSection::CreateDIB(intptr_t, int32_t lWidth, int32_t lHeight, intptr_t&
     header_.biPlanes = 1;
     header_.biBitCount = 24;
     header_.biCompression = 0;
+    header_.biXPelsPerMeter = 0;
+    header_.biYPelsPerMeter = 0;
     const int64_t sizeImage = int64_t{header_.biHeight} * BytesPerScanLine();
     if (sizeImage > INT32_MAX || sizeImage < INT32_MIN) throw VbError(err::kOverflow);
     header_.biSizeImage = static_cast<int32_t>(sizeImage);
@@ -86,6 +88,8 @@ Variant CDIBSection::CreateFromPicture(const Picture& picThis) {
         return Variant();  // silent: the caller sees an empty object
     }
     LoadPictureBlt(source.hdc(), 0, 0, -1, -1, gdi::SRCCOPY);
+    header_.biXPelsPerMeter = picThis.xPelsPerMeter;
+    header_.biYPelsPerMeter = picThis.yPelsPerMeter;
     return Variant();
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/CDIBSection.h"
+#include "imaging/JfifDensity.h"
 #include "platform/ports/JpegLibrary.h"
 #include "runtime/VbError.h"
 
@@ -95,6 +96,8 @@ bool SaveJpegFile(JpegLibrary& library, CDIBSection& picture, const std::string&
     props.JPGWidth = picture.Width();
     props.JPGHeight = picture.Height();
     props.jquality = quality;
+    props.jfifXDensity = DpiFromPelsPerMeter(picture.Header().biXPelsPerMeter);
+    props.jfifYDensity = DpiFromPelsPerMeter(picture.Header().biYPelsPerMeter);
 
     const int writeResult = library.ijlWrite(&props, IJL_JFILE_WRITEWHOLEIMAGE);
     if (writeResult != IJL_OK) {

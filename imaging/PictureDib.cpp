@@ -1,5 +1,6 @@
 #include "imaging/PictureDib.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "imaging/CDIBSection.h"
@@ -54,8 +55,13 @@ std::vector<uint8_t> MakeDib(const Picture& picture) {
     if (stride < 0 || stride * picture.height > static_cast<int64_t>(picture.bits.size())) {
         return {};
     }
-    return MakeDib(picture.width, picture.height, static_cast<int32_t>(stride),
-                   picture.bits.data());
+    std::vector<uint8_t> dib =
+        MakeDib(picture.width, picture.height, static_cast<int32_t>(stride), picture.bits.data());
+    if (!dib.empty()) {
+        Put32(dib, 24, static_cast<uint32_t>(std::max(0, picture.xPelsPerMeter)));
+        Put32(dib, 28, static_cast<uint32_t>(std::max(0, picture.yPelsPerMeter)));
+    }
+    return dib;
 }
 
 Picture ToPicture(const CDIBSection& dib) {
@@ -67,6 +73,8 @@ Picture ToPicture(const CDIBSection& dib) {
     p.width = dib.Width();
     p.height = dib.Height();
     p.bits.assign(bits, bits + size);
+    p.xPelsPerMeter = dib.Header().biXPelsPerMeter;
+    p.yPelsPerMeter = dib.Header().biYPelsPerMeter;
     return p;
 }
 

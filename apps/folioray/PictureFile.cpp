@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "acquire/ClipboardDib.h"
+#include "imaging/JfifDensity.h"
 #include "imaging/PictureDib.h"
 #include "runtime/VbError.h"
 
@@ -89,6 +90,11 @@ std::vector<uint8_t> DibOfJpeg(const std::vector<uint8_t>& file, uint64_t maxPix
     if (tjDecompress2(tj.get(), file.data(), static_cast<unsigned long>(file.size()), p.bits.data(),
                       width, p.Stride(), height, TJPF_BGR, TJFLAG_BOTTOMUP) != 0) {
         Bad(std::string("the JPEG cannot be decoded: ") + tjGetErrorStr2(tj.get()));
+    }
+    double dpiX = 0, dpiY = 0;
+    if (GetJfifDpi(file.data(), file.size(), dpiX, dpiY)) {
+        p.xPelsPerMeter = PelsPerMeterFromDpi(dpiX);
+        p.yPelsPerMeter = PelsPerMeterFromDpi(dpiY);
     }
     return DibOfPicture(p);
 }

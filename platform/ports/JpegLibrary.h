@@ -44,6 +44,9 @@ struct JPEG_CORE_PROPERTIES {
     int32_t JPGColor;        // ijlInit: IJL_YCBCR
     int32_t JPGSubsampling;  // ijlInit: IJL_411
     int32_t jquality;        // 0 to 100; ijlInit: 75
+    // JFIF density in dots per inch, both or neither; 0 leaves the library's default.
+    int32_t jfifXDensity;
+    int32_t jfifYDensity;
 
     void* state;  // the library's own, between ijlInit and ijlFree
 };

@@ -12,6 +12,9 @@ struct Picture {
     int32_t height = 0;  // pixels
     // Rows bottom-up, 3 bytes per pixel (blue, green, red), each row padded to 4 bytes.
     std::vector<uint8_t> bits;
+    // Resolution the picture came with, pixels per metre; 0 when it names none.
+    int32_t xPelsPerMeter = 0;
+    int32_t yPelsPerMeter = 0;
 
     bool Empty() const { return !isBitmap || width <= 0 || height <= 0; }
     int32_t Stride() const { return (width * 3 + 3) & ~3; }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "imaging/JfifDensity.h"
 #include "runtime/FileOps.h"
 
 namespace folioray {
@@ -79,6 +80,9 @@ int TurboJpegLibrary::ijlWrite(JPEG_CORE_PROPERTIES* p, int ioType) {
                     static_cast<int>(pitch), static_cast<int>(height), pixelFormat, &jpeg.data,
                     &jpeg.size, subsampling, quality, flags) != 0) {
         return IJL_ENCODER_ERROR;
+    }
+    if (p->jfifXDensity > 0 && p->jfifYDensity > 0) {
+        SetJfifDpi(jpeg.data, jpeg.size, p->jfifXDensity, p->jfifYDensity);
     }
 
     // Whole or not at all: a cut-off JPEG must not pass for a picture.

@@ -32,6 +32,16 @@ std::string Got(const std::string& out, const std::string& name) {
     return "<none>";
 }
 
+// The JFIF density of a JPEG file in dots per inch; 0 when it names none.
+int JfifDpi(const std::string& path) {
+    const std::string b = test::ReadFile(path);
+    if (b.size() < 18 || b.compare(6, 5, std::string("JFIF\0", 5)) != 0 || b[13] != 1) return 0;
+    const auto at = [&](size_t i) {
+        return static_cast<uint8_t>(b[i]) << 8 | static_cast<uint8_t>(b[i + 1]);
+    };
+    return at(14) == at(16) ? at(14) : -1;
+}
+
 TEST(CliAcquireTest, ScansFromTheDeviceAndShowsTheFacts) {
     test::TempDir dir;
     auto r = Cli({"--set",         "FilePath=" + dir.path(),
@@ -83,6 +93,30 @@ TEST(CliAcquireTest, ScansToPdfCarryingTheJpeg) {
     EXPECT_EQ(std::to_string(FileLength(dir / "img-000.jpg")), Got(r.out, "ImageSize"));
 }
 
+class CliResolutionTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(CliResolutionTest, ThePdfPageAndTheJpegCarryTheScansResolution) {
+    const int dpi = GetParam();
+    test::TempDir dir;
+    auto r = Cli({"--set", "FilePath=" + dir.path(), "--set", "SaveAsPDF=True", "--device",
+                  "test:0", "--scan-option", "resolution=" + std::to_string(dpi), "--scan-option",
+                  "br-x=20", "--scan-option", "br-y=30", "--call", "StartScan", "--get",
+                  "ImageWidth", "--get", "ImageHeight"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string pdf = dir / "scanx.pdf";
+    auto info = test::RunProcess({test::Program("pdfinfo"), pdf});
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(info.out, m, std::regex(R"(Page size: +([0-9.]+) x ([0-9.]+))")))
+        << info.out;
+    EXPECT_NEAR(std::stod(m[1]), std::stoi(Got(r.out, "ImageWidth")) * 72.0 / dpi, 0.01);
+    EXPECT_NEAR(std::stod(m[2]), std::stoi(Got(r.out, "ImageHeight")) * 72.0 / dpi, 0.01);
+
+    ASSERT_EQ(test::RunProcess({test::Program("pdfimages"), "-j", pdf, dir / "img"}).exitCode, 0);
+    EXPECT_EQ(JfifDpi(dir / "img-000.jpg"), dpi);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, CliResolutionTest, ::testing::Values(300, 75));
+
 TEST(CliAcquireTest, ADeviceFailureIsExplainedOnStderr) {
     test::TempDir dir;
     auto r = Cli({"--set", "FilePath=" + dir.path(), "--device", "test:0", "--scan-option",
@@ -115,7 +149,7 @@ void Put32(std::string& b, uint32_t v) {
 }
 
 // A 4 x 3 bitmap file in 8 bits with a grey palette, its pixels `gap` bytes after the table.
-std::string Bmp8(size_t gap) {
+std::string Bmp8(size_t gap, uint32_t pelsPerMeter = 0) {
     std::string info;
     Put32(info, 40);
     Put32(info, 4);
@@ -124,8 +158,8 @@ std::string Bmp8(size_t gap) {
     Put16(info, 8);
     Put32(info, 0);
     Put32(info, 12);
-    Put32(info, 0);
-    Put32(info, 0);
+    Put32(info, pelsPerMeter);
+    Put32(info, pelsPerMeter);
     Put32(info, 0);
     Put32(info, 0);
     for (int i = 0; i < 256; ++i)
@@ -160,6 +194,7 @@ struct PictureFile {
     const char* name;
     std::string bytes;
     int width, height;
+    int dpi = 0;  // the density the stored JPEG keeps
 };
 
 void PrintTo(const PictureFile& f, std::ostream* os) {
@@ -178,12 +213,15 @@ TEST_P(CliPasteTest, PastesThePicture) {
                          "\nImageWidth=" + std::to_string(GetParam().width) +
                          "\nImageHeight=" + std::to_string(GetParam().height) + "\n");
     EXPECT_EQ(JpegSize(dir / "scanx.jpg"), std::make_pair(GetParam().width, GetParam().height));
+    EXPECT_EQ(JfifDpi(dir / "scanx.jpg"), GetParam().dpi);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, CliPasteTest,
     ::testing::Values(PictureFile{"bitmap with a gap before its pixels", Bmp8(10), 4, 3},
+                      PictureFile{"bitmap at 300 dpi", Bmp8(0, 11811), 4, 3, 300},
                       PictureFile{"JPEG", test::JpegBytes(33, 17), 33, 17},
+                      PictureFile{"JPEG at 200 dpi", test::JpegBytes(33, 17, 200), 33, 17, 200},
                       PictureFile{"PNG with alpha", Png(9, 5), 9, 5},
                       PictureFile{"PGM, 16 bits",
                                   std::string("P5 3 1 65535\n\xff\xff\x80\x00\0\0", 19), 3, 1},
