@@ -258,6 +258,15 @@ void ScanControlWidget::resizeEvent(QResizeEvent* event) {
                      static_cast<float>(height()) * TwipsPerPixelY(this));
 }
 
+void ScanControlWidget::SyncExtent() {
+    // Until it is shown, the widget holds back its resize events: a property that lays
+    // out must start from the size the container gave, not from none.
+    if (applyingExtent_ || !testAttribute(Qt::WA_PendingResizeEvent)) return;
+    if (control_->Width() > 0 && size() == ModelExtentPixels()) return;
+    control_->Resize(static_cast<float>(width()) * TwipsPerPixelX(this),
+                     static_cast<float>(height()) * TwipsPerPixelY(this));
+}
+
 QSize ScanControlWidget::sizeHint() const {
     if (control_->Width() > 0 && control_->Height() > 0) return ModelExtentPixels();
     return {400, 200};
@@ -276,12 +285,14 @@ int ScanControlWidget::FullScreen() const {
     return control_->FullScreen();
 }
 void ScanControlWidget::setFullScreen(int v) {
+    SyncExtent();
     control_->FullScreen(v);
 }
 int ScanControlWidget::ButtonStyle() const {
     return control_->ButtonStyle();
 }
 void ScanControlWidget::setButtonStyle(int v) {
+    SyncExtent();
     control_->ButtonStyle(v);
 }
 QString ScanControlWidget::CurrentName() const {
@@ -291,6 +302,7 @@ QVariant ScanControlWidget::ShowModeButton() const {
     return FromVariant(control_->ShowModeButton());
 }
 void ScanControlWidget::setShowModeButton(const QVariant& v) {
+    SyncExtent();
     control_->ShowModeButton(ToVariant(v));
 }
 QVariant ScanControlWidget::SaveAsPDF() const {
@@ -303,6 +315,7 @@ int ScanControlWidget::ControlMode() const {
     return control_->ControlMode();
 }
 void ScanControlWidget::setControlMode(int v) {
+    SyncExtent();
     control_->ControlMode(v);
 }
 int ScanControlWidget::ImageWidth() const {

@@ -108,6 +108,7 @@ class ScanControlWidget : public QWidget {
     void ApplyZOrder();
     void ApplyExtent(float widthTwips, float heightTwips);
     QSize ModelExtentPixels() const;
+    void SyncExtent();
 
     // Declared so that the core goes first, then the adapters, then what they use.
     std::unique_ptr<QtClipboard> clipboard_;
