@@ -114,7 +114,15 @@ AboutDialog::AboutDialog(frmAbout& about, QWidget* parent) : QDialog(parent), ab
     grid->addWidget(TextLabel(about.lblDisclaimer(), "lblDisclaimer", this), 2, 0, 1, 2);
     grid->addLayout(buttons, 2, 2);
     grid->setColumnStretch(1, 1);
-    setFixedWidth(560);
+    // Sized from the font, so that a larger one still shows every line: the text column
+    // holds about sixty characters, and the height follows the wrapped paragraphs.
+    const int textWidth = fontMetrics().averageCharWidth() * 62;
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (label->wordWrap()) label->setMinimumWidth(textWidth);
+    }
+    grid->activate();
+    const int width = std::max(560, grid->totalMinimumSize().width());
+    setFixedSize(width, grid->totalHeightForWidth(width));
 
     connect(cmdOK, &QPushButton::clicked, this, [this] {
         about_.cmdOK_Click();

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -17,6 +18,7 @@
 
 #include <memory>
 
+#include "about/frmAbout.h"
 #include "control/ScanControl.h"
 #include "platform/qt/DefaultPorts.h"
 #include "platform/qt/QtForms.h"
@@ -240,6 +242,37 @@ TEST(QtHostScan, SourceListAndScanFromTheSaneTestDeviceWhileTheWindowKeepsRunnin
 }
 
 // ---- Source list.
+
+// ---- About box.
+
+class QtAboutBoxFont : public ::testing::TestWithParam<double> {};
+
+TEST_P(QtAboutBoxFont, EveryTextFitsItsPlace) {
+    const QFont before = QApplication::font();
+    QFont bigger = before;
+    bigger.setPointSizeF(before.pointSizeF() * GetParam());
+    QApplication::setFont(bigger);
+    HostForm page;
+    frmAbout about(page.control->host(), nullptr);
+    AboutDialog box(about);
+    box.show();
+    Pump();
+    const QList<QLabel*> labels = box.findChildren<QLabel*>();
+    ASSERT_GE(labels.size(), 6);
+    for (QLabel* l : labels) {
+        const QRect place = l->geometry();
+        EXPECT_TRUE(box.rect().contains(place)) << l->objectName().toStdString();
+        if (l->text().isEmpty()) continue;  // the picture has a fixed size
+        const QSize need =
+            l->wordWrap() ? QSize(l->minimumSizeHint().width(), l->heightForWidth(place.width()))
+                          : l->sizeHint();
+        EXPECT_LE(need.width(), place.width()) << l->objectName().toStdString();
+        EXPECT_LE(need.height(), place.height()) << l->objectName().toStdString();
+    }
+    QApplication::setFont(before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, QtAboutBoxFont, ::testing::Values(1.0, 1.5));
 
 }  // namespace
 }  // namespace folioray
