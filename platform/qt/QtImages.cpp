@@ -106,6 +106,10 @@ QImage ImageFromPicture(const Picture& picture) {
         const size_t src = static_cast<size_t>(picture.height - 1 - y) * stride;
         std::memcpy(img.scanLine(y), picture.bits.data() + src, rowBytes);
     }
+    if (picture.xPelsPerMeter > 0 && picture.yPelsPerMeter > 0) {
+        img.setDotsPerMeterX(picture.xPelsPerMeter);
+        img.setDotsPerMeterY(picture.yPelsPerMeter);
+    }
     return img;
 }
 
@@ -118,6 +122,12 @@ Picture PictureFromImage(const QImage& image) {
     pic.height = bgr.height();
     pic.bits.assign(static_cast<size_t>(pic.Stride()) * static_cast<size_t>(pic.height), 0);
     CopyRowsBottomUp(bgr, pic.bits, 0);
+    // Qt gives every image the screen's resolution; only another one was really carried.
+    static const int kUnset = QImage(1, 1, QImage::Format_RGB32).dotsPerMeterX();
+    if (image.dotsPerMeterX() != kUnset || image.dotsPerMeterY() != kUnset) {
+        pic.xPelsPerMeter = image.dotsPerMeterX();
+        pic.yPelsPerMeter = image.dotsPerMeterY();
+    }
     return pic;
 }
 
