@@ -67,6 +67,21 @@ bool AcquireWiring::HandleOption(const std::string& opt,
         sane_->SetChooser(nullptr);
         return true;
     }
+    if (opt == "--list-devices") {
+        // One line per device, tab-separated: name, vendor, model, type.
+        const std::vector<SaneDevice> devices = sane_->Devices();
+        for (const SaneDevice& d : devices) {
+            std::cout << d.name << '\t' << d.vendor << '\t' << d.model << '\t' << d.type << '\n';
+        }
+        if (devices.empty()) {
+            std::cerr << "folioray: scanner: "
+                      << (sane_->LastError().empty() ? "no scanner device was found"
+                                                     : sane_->LastError())
+                      << std::endl;
+        }
+        std::cout.flush();
+        return true;
+    }
     if (opt == "--scan-option") {
         const std::string& kv = next("NAME=VALUE");
         const size_t eq = kv.find('=');

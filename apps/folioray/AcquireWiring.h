@@ -1,7 +1,7 @@
 #pragma once
 // The command-line host's acquisition side: the SANE scanner, the TurboJPEG library and
 // the object registry with "Image.Stream", and their options (--device, --source,
-// --scan-option, --scan-timeout, --paste-image).
+// --scan-option, --scan-timeout, --paste-image, --list-devices).
 #include <functional>
 #include <memory>
 #include <string>

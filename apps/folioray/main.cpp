@@ -28,6 +28,7 @@ Runs one ScanControl without a screen. Options run left to right:
   --paste-image FILE      put a picture file (BMP, PNG, JPEG, PPM) on the clipboard, then paste it
   --device NAME           the scanner device for later scans
   --source NAME           choose the scanner source (as the Source command does)
+  --list-devices          print the scanner devices, one a line: name, vendor, model, type (tabs)
   --scan-option NAME=VALUE  a SANE option of the device for later scans (mode, resolution...)
   --scan-timeout SECONDS  give up on a device that sends nothing for this long (default 90)
   --progress              print a line per upload progress step
@@ -176,7 +177,8 @@ int main(int argc, char** argv) {
         } else if (opt == "--call") {
             const std::string method = next("a method name");
             std::vector<std::string> margs;
-            while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) margs.push_back(args[++i]);
+            while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0)
+                margs.push_back(args[++i]);
             auto arity = [&](size_t lo, size_t hi) {
                 if (margs.size() < lo || margs.size() > hi) {
                     Usage(method + " takes " + std::to_string(lo) +

@@ -139,6 +139,17 @@ TEST(CliAcquireTest, SourceChoosesAmongTheDevices) {
     EXPECT_EQ(r.err, "folioray: scanner: no scanner device is named 'test:9'\n");
 }
 
+TEST(CliAcquireTest, ListsTheDevices) {
+    auto r = Cli({"--list-devices"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out,
+              "test:0\tNoname\tfrontend-tester\tvirtual device\n"
+              "test:1\tNoname\tfrontend-tester\tvirtual device\n");
+    r = Cli({"--list-devices"}, test::EmptySaneConfigDir());
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "folioray: scanner: no scanner device was found\n");
+}
+
 // ---- Picture files for --paste-image.
 
 void Put16(std::string& b, uint16_t v) {
