@@ -31,6 +31,37 @@ void CloseModalsUnattended(QObject* owner) {
     timer->start(50);
 }
 
+// Opens the source list or the scan settings, renders the first dialog that shows and
+// closes every window that follows.
+int ScreenshotDialog(folioray::DemoWindow& window, bool source, const QString& file) {
+    bool saved = false;
+    bool tried = false;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        if (!tried) {
+            tried = true;
+            QApplication::processEvents();
+            saved = dialog->grab().toImage().save(file);
+        }
+        dialog->reject();
+    });
+    timer.start(50);
+    window.control().setScanDialog(true);
+    if (source) {
+        window.control().control().Command4_Click();
+    } else {
+        window.control().StartScan();
+    }
+    if (!saved) {
+        std::fprintf(stderr, "folioray-demo: %s\n",
+                     tried ? "cannot write the picture" : "the dialog did not open");
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,6 +89,18 @@ int main(int argc, char** argv) {
     const QCommandLineOption device(QStringLiteral("device"),
                                     QStringLiteral("Scan from the SANE device NAME (e.g. test)."),
                                     QStringLiteral("NAME"));
+    const QCommandLineOption noScanDialog(
+        QStringLiteral("no-scan-dialog"),
+        QStringLiteral("Scan without the device's settings dialog and progress window."));
+    const QCommandLineOption screenshotDialog(
+        QStringLiteral("screenshot-dialog"),
+        QStringLiteral("Open the source list or the scan settings, render that dialog to the "
+                       "FILE given after the options, and exit."),
+        QStringLiteral("source|settings"));
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("The picture file of --screenshot-dialog."));
+    parser.addOption(noScanDialog);
+    parser.addOption(screenshotDialog);
     parser.addOption(set);
     parser.addOption(device);
     parser.addOption(screenshot);
@@ -93,7 +136,18 @@ int main(int argc, char** argv) {
         QGuiApplication::clipboard()->setImage(picture);
         window.control().control().MenuPasteImage_Click();
     }
+    if (parser.isSet(noScanDialog)) window.control().setScanDialog(false);
     window.RefreshProperties();
+    if (parser.isSet(screenshotDialog)) {
+        const QString kind = parser.value(screenshotDialog);
+        const QString file = parser.positionalArguments().value(0);
+        if ((kind != QLatin1String("source") && kind != QLatin1String("settings")) ||
+            file.isEmpty()) {
+            std::fprintf(stderr, "folioray-demo: --screenshot-dialog source|settings FILE\n");
+            return 2;
+        }
+        return ScreenshotDialog(window, kind == QLatin1String("source"), file);
+    }
     if (!parser.isSet(screenshot)) return QApplication::exec();
 
     // Let the first layout and paint happen before the picture is taken.

@@ -85,6 +85,7 @@ int main(int argc, char** argv) {
     });
 
     control.setFilePath(folder);
+    control.setScanDialog(false);  // unattended: no settings dialog before the page
     QTimer::singleShot(0, &control, &folioray::ScanControlWidget::StartScan);
     QApplication::exec();
     return typed && !failed ? 0 : 1;

@@ -1,5 +1,8 @@
 #include "platform/qt/DefaultPorts.h"
 
+#include <QDir>
+#include <QProgressDialog>
+#include <QSettings>
 #include <QStringList>
 
 #include "platform/ports/Host.h"
@@ -7,6 +10,7 @@
 
 // FOLIORAY_HAVE_<ADAPTER> is defined by the build for each adapter library it links.
 #if defined(FOLIORAY_HAVE_SANE)
+#include "platform/qt/AcquireDialog.h"
 #include "platform/sane/SaneScanner.h"
 #endif
 #if defined(FOLIORAY_HAVE_TURBOJPEG)
@@ -25,6 +29,20 @@
 #endif
 
 namespace folioray {
+
+namespace {
+
+[[maybe_unused]] const QString kDeviceKey = QStringLiteral("Scanner/Device");
+
+}  // namespace
+
+QString ScannerSettingsFile() {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    // Relative values are to be ignored, as the XDG rules say.
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/folioray2/scanner.ini");
+}
 
 DefaultPorts::DefaultPorts([[maybe_unused]] Clipboard* clipboard) {
 #if defined(FOLIORAY_HAVE_SANE)
@@ -72,19 +90,66 @@ void DefaultPorts::Attach([[maybe_unused]] Host& host, [[maybe_unused]] QWidget*
     if (!sane_) return;
     SaneScanner* sane = sane_;
     sane->SetPump([&host] { host.DoEvents(); });
+    QSettings settings(ScannerSettingsFile(), QSettings::IniFormat);
+    sane->SetDevice(settings.value(kDeviceKey).toString().toStdString());
     sane->SetChooser([parent](const std::vector<SaneDevice>& devices,
                               const std::string& current) -> std::optional<std::string> {
-        QStringList items;
+        QList<QStringList> rows;
         int selected = 0;
         for (size_t i = 0; i < devices.size(); ++i) {
             const SaneDevice& d = devices[i];
-            items << QString::fromStdString(d.vendor + " " + d.model + " (" + d.name + ")");
+            rows << QStringList{QString::fromStdString(d.name), QString::fromStdString(d.vendor),
+                                QString::fromStdString(d.model), QString::fromStdString(d.type)};
             if (d.name == current) selected = static_cast<int>(i);
         }
-        const int chosen = ChooseFromList(parent, QStringLiteral("Select Source"),
-                                          QStringLiteral("Sources:"), items, selected);
+        const int chosen =
+            ChooseFromList(parent, QStringLiteral("Select Source"), QStringLiteral("Sources:"),
+                           {QStringLiteral("Name"), QStringLiteral("Vendor"),
+                            QStringLiteral("Model"), QStringLiteral("Type")},
+                           rows, selected);
         if (chosen < 0) return std::nullopt;
-        return devices[static_cast<size_t>(chosen)].name;
+        const std::string& name = devices[static_cast<size_t>(chosen)].name;
+        QSettings(ScannerSettingsFile(), QSettings::IniFormat)
+            .setValue(kDeviceKey, QString::fromStdString(name));
+        return name;
+    });
+    parent_ = parent;
+    SetScanDialog(scanDialog_);
+    sane->SetProgress([this](int percent) {
+        if (progress_) progress_->setValue(percent);
+    });
+    sane->SetScanning([this, sane](bool on) {
+        if (!on || !scanDialog_) {
+            progress_.reset();
+            return;
+        }
+        progress_ = std::make_unique<QProgressDialog>(QStringLiteral("Scanning..."),
+                                                      QStringLiteral("Cancel"), 0, 100, parent_);
+        progress_->setObjectName(QStringLiteral("ScanProgress"));
+        progress_->setWindowTitle(QStringLiteral("Scanning"));
+        progress_->setAutoReset(false);
+        progress_->setAutoClose(false);
+        progress_->setMinimumDuration(0);
+        QObject::connect(progress_.get(), &QProgressDialog::canceled, [sane] { sane->Cancel(); });
+        progress_->show();
+    });
+#endif
+}
+
+void DefaultPorts::SetScanDialog(bool on) {
+    scanDialog_ = on;
+#if defined(FOLIORAY_HAVE_SANE)
+    if (!sane_ || !parent_) return;
+    if (!on) {
+        sane_->SetSettings(nullptr);
+        return;
+    }
+    sane_->SetSettings([this](const std::string& device, const std::vector<SaneOption>& options)
+                           -> std::optional<std::vector<SaneScanner::Option>> {
+        AcquireDialog dialog(QString::fromStdString(device), options, ScannerSettingsFile(),
+                             parent_);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return dialog.Chosen();
     });
 #endif
 }

@@ -8,11 +8,17 @@
 
 #include "platform/ports/Ports.h"
 
+class QProgressDialog;
+class QString;
 class QWidget;
 
 namespace folioray {
 
 class SaneScanner;
+
+// The Qt host's scanner settings (the chosen source, the acquisition defaults):
+// $XDG_CONFIG_HOME/folioray2/scanner.ini, else under ~/.config.
+QString ScannerSettingsFile();
 
 class DefaultPorts {
   public:
@@ -28,8 +34,13 @@ class DefaultPorts {
     void FillMissing(Ports& ports) const;
 
     // While the scanner waits for its device it runs `host`'s messages; choosing the
-    // source opens a list over `parent`.
+    // source opens a list over `parent`. The source chosen there, kept in the settings
+    // file, is the device of later scans, in this run and the next.
     void Attach(Host& host, QWidget* parent);
+    // Whether each scan first shows the device's settings, then its progress with a Cancel
+    // button (on by default; takes effect once attached).
+    void SetScanDialog(bool on);
+    bool ScanDialog() const { return scanDialog_; }
     // The scanner device of later scans ("" for the first one found).
     void SetScannerDevice(const std::string& name);
 
@@ -43,6 +54,9 @@ class DefaultPorts {
     Ports ports_;
     std::vector<std::shared_ptr<void>> owned_;  // port types need not be complete here
     SaneScanner* sane_ = nullptr;               // the scanner, when this build has SANE
+    QWidget* parent_ = nullptr;
+    bool scanDialog_ = true;
+    std::unique_ptr<QProgressDialog> progress_;  // while a scan with the dialog runs
 };
 
 }  // namespace folioray

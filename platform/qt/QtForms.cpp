@@ -4,11 +4,13 @@
 #include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "about/frmAbout.h"
 #include "platform/qt/QtImages.h"
@@ -138,24 +140,29 @@ AboutDialog::AboutDialog(frmAbout& about, QWidget* parent) : QDialog(parent), ab
 }
 
 int ChooseFromList(QWidget* parent, const QString& title, const QString& label,
-                   const QStringList& items, int current) {
-    if (items.isEmpty()) return -1;
+                   const QStringList& headings, const QList<QStringList>& rows, int current) {
+    if (rows.isEmpty()) return -1;
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("ChooseFromList"));
     dialog.setWindowTitle(title);
-    auto* list = new QListWidget(&dialog);
-    list->addItems(items);
-    list->setCurrentRow(current >= 0 && current < items.size() ? current : 0);
+    auto* table = new QTreeWidget(&dialog);
+    table->setRootIsDecorated(false);
+    table->setHeaderLabels(headings);
+    table->setAllColumnsShowFocus(true);
+    for (const QStringList& row : rows) table->addTopLevelItem(new QTreeWidgetItem(row));
+    for (int c = 0; c < headings.size(); ++c) table->resizeColumnToContents(c);
+    table->setCurrentItem(table->topLevelItem(current >= 0 && current < rows.size() ? current : 0));
+    table->setMinimumWidth(table->header()->length() + 2 * table->frameWidth() + 4);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel(label, &dialog));
-    layout->addWidget(list);
+    layout->addWidget(table);
     layout->addWidget(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    QObject::connect(table, &QTreeWidget::itemDoubleClicked, &dialog, &QDialog::accept);
     if (dialog.exec() != QDialog::Accepted) return -1;
-    return list->currentRow();
+    return table->indexOfTopLevelItem(table->currentItem());
 }
 
 }  // namespace folioray

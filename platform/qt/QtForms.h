@@ -40,9 +40,9 @@ class AboutDialog final : public QDialog {
     frmAbout& about_;
 };
 
-// A modal list to pick one item from ("Select Source"); the chosen row, or -1 when the
-// user cancelled or there was nothing to choose.
+// A modal table to pick one row from ("Select Source"), a column per heading; the chosen
+// row, or -1 when the user cancelled or there was nothing to choose.
 int ChooseFromList(QWidget* parent, const QString& title, const QString& label,
-                   const QStringList& items, int current);
+                   const QStringList& headings, const QList<QStringList>& rows, int current);
 
 }  // namespace folioray

@@ -340,6 +340,13 @@ void ScanControlWidget::setFilePath(const QString& v) {
     control_->FilePath(v.toStdString());
 }
 
+bool ScanControlWidget::ScanDialog() const {
+    return defaults_ && defaults_->ScanDialog();
+}
+void ScanControlWidget::setScanDialog(bool on) {
+    if (defaults_) defaults_->SetScanDialog(on);
+}
+
 void ScanControlWidget::StartScan() {
     control_->StartScan();
 }

@@ -41,6 +41,8 @@ class ScanControlWidget : public QWidget {
     Q_PROPERTY(int ImageSize READ ImageSize)
     Q_PROPERTY(int Quality READ Quality WRITE setQuality)
     Q_PROPERTY(QString FilePath READ FilePath WRITE setFilePath)
+    // Off for unattended scanning: no settings dialog before a scan, no progress window.
+    Q_PROPERTY(bool ScanDialog READ ScanDialog WRITE setScanDialog)
 
   public:
     // With the real platform adapters this build has (DefaultPorts).
@@ -68,6 +70,8 @@ class ScanControlWidget : public QWidget {
     void setQuality(int vData);
     QString FilePath() const;
     void setFilePath(const QString& vData);
+    bool ScanDialog() const;
+    void setScanDialog(bool on);
 
     Q_INVOKABLE void StartScan();
     Q_INVOKABLE void SetSize(int xWidth, int yHeight);

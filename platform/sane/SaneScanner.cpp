@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -156,6 +157,118 @@ double Resolution(SANE_Handle h) {
     return 0;
 }
 
+// The device `device` names, or the first listed when it names none.
+std::string ResolveDevice(const std::string& device) {
+    if (!device.empty()) return device;
+    const SANE_Device** list = nullptr;
+    const SANE_Status s = sane_get_devices(&list, SANE_FALSE);
+    if (s != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_get_devices", s));
+    if (!list || !list[0] || !list[0]->name) throw SaneFailure("no scanner device was found");
+    return list[0]->name;
+}
+
+std::string WordText(SANE_Value_Type type, SANE_Word w) {
+    if (type == SANE_TYPE_FIXED) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%g", SANE_UNFIX(w));
+        return buf;
+    }
+    return std::to_string(w);
+}
+
+const char* UnitText(SANE_Unit u) {
+    switch (u) {
+        case SANE_UNIT_PIXEL:
+            return "pixel";
+        case SANE_UNIT_BIT:
+            return "bit";
+        case SANE_UNIT_MM:
+            return "mm";
+        case SANE_UNIT_DPI:
+            return "dpi";
+        case SANE_UNIT_PERCENT:
+            return "%";
+        case SANE_UNIT_MICROSECOND:
+            return "us";
+        default:
+            return "";
+    }
+}
+
+std::vector<SaneOption> ReadOptions(SANE_Handle h) {
+    std::vector<SaneOption> out;
+    SANE_Int count = 0;
+    if (sane_control_option(h, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) {
+        return out;
+    }
+    std::string group;
+    for (SANE_Int i = 1; i < count; ++i) {
+        const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, i);
+        if (!d) continue;
+        auto text = [](const char* t) { return std::string(t ? t : ""); };
+        if (d->type == SANE_TYPE_GROUP) {
+            group = text(d->title);
+            continue;
+        }
+        if (!d->name || !*d->name) continue;
+        SaneOption o;
+        o.name = d->name;
+        o.title = text(d->title);
+        o.description = text(d->desc);
+        o.group = group;
+        o.unit = UnitText(d->unit);
+        o.active = SANE_OPTION_IS_ACTIVE(d->cap);
+        o.settable = SANE_OPTION_IS_SETTABLE(d->cap);
+        switch (d->type) {
+            case SANE_TYPE_BOOL:
+                o.type = SaneOption::Type::Bool;
+                break;
+            case SANE_TYPE_INT:
+                o.type = SaneOption::Type::Int;
+                break;
+            case SANE_TYPE_FIXED:
+                o.type = SaneOption::Type::Fixed;
+                break;
+            case SANE_TYPE_STRING:
+                o.type = SaneOption::Type::String;
+                break;
+            default:
+                o.type = SaneOption::Type::Button;
+                break;
+        }
+        if (d->constraint_type == SANE_CONSTRAINT_STRING_LIST) {
+            for (const SANE_String_Const* v = d->constraint.string_list; v && *v; ++v)
+                o.choices.emplace_back(*v);
+        } else if (d->constraint_type == SANE_CONSTRAINT_WORD_LIST && d->constraint.word_list) {
+            for (SANE_Int k = 1; k <= d->constraint.word_list[0]; ++k)
+                o.choices.push_back(WordText(d->type, d->constraint.word_list[k]));
+        } else if (d->constraint_type == SANE_CONSTRAINT_RANGE && d->constraint.range) {
+            const SANE_Range& r = *d->constraint.range;
+            const bool fixed = d->type == SANE_TYPE_FIXED;
+            o.hasRange = true;
+            o.min = fixed ? SANE_UNFIX(r.min) : r.min;
+            o.max = fixed ? SANE_UNFIX(r.max) : r.max;
+            o.quant = fixed ? SANE_UNFIX(r.quant) : r.quant;
+        }
+        if (o.active && d->size > 0 && o.type != SaneOption::Type::Button) {
+            std::vector<SANE_Word> buf(static_cast<size_t>(d->size) / sizeof(SANE_Word) + 2, 0);
+            if (sane_control_option(h, i, SANE_ACTION_GET_VALUE, buf.data(), nullptr) ==
+                SANE_STATUS_GOOD) {
+                if (o.type == SaneOption::Type::String) {
+                    const char* s = reinterpret_cast<const char*>(buf.data());
+                    o.value.assign(s, strnlen(s, static_cast<size_t>(d->size)));
+                } else if (o.type == SaneOption::Type::Bool) {
+                    o.value = buf[0] ? "yes" : "no";
+                } else {
+                    o.value = WordText(d->type, buf[0]);
+                }
+            }
+        }
+        out.push_back(std::move(o));
+    }
+    return out;
+}
+
 sane::FrameFormat FormatOf(SANE_Frame f) {
     switch (f) {
         case SANE_FRAME_GRAY:
@@ -243,6 +356,8 @@ struct SaneScanner::Job {
 
     std::vector<uint8_t> dib;
     std::vector<SaneDevice> devices;
+    std::vector<SaneOption> options;
+    std::string deviceName;
 
     void Touch() { lastActivity = Clock::now().time_since_epoch().count(); }
     Clock::duration Idle() const {
@@ -403,6 +518,7 @@ bool SaneScanner::Run(const std::shared_ptr<Job>& job) {
     st.cv.notify_all();
 
     bool cancelled = false;
+    bool userCancelled = false;
     Clock::time_point cancelledAt{};
     int lastPercent = -1;
     for (;;) {
@@ -416,8 +532,9 @@ bool SaneScanner::Run(const std::shared_ptr<Job>& job) {
                 static_cast<int>(std::min<uint64_t>(100, job->received * 100 / job->expected));
             if (percent != lastPercent) progress_(lastPercent = percent);
         }
-        if (!cancelled && job->Idle() > timeouts_.idle) {
+        if (!cancelled && (cancelRequested_ || job->Idle() > timeouts_.idle)) {
             cancelled = true;
+            userCancelled = cancelRequested_;
             cancelledAt = Clock::now();
             job->cancelRequested = true;
             // sane_cancel may itself wait on the device; the caller must not.
@@ -431,7 +548,7 @@ bool SaneScanner::Run(const std::shared_ptr<Job>& job) {
         }
     }
     if (cancelled) {
-        lastError_ = "the device sent no data for too long";
+        lastError_ = userCancelled ? "cancelled" : "the device sent no data for too long";
         return false;
     }
     if (!job->ok) {
@@ -494,19 +611,55 @@ int16_t SaneScanner::TWAIN_SelectImageSource(intptr_t) {
     }
 }
 
+std::vector<SaneOption> SaneScanner::Options(std::string* device) {
+    auto job = std::make_shared<Job>();
+    job->work = [device = device_](Job& j) {
+        j.deviceName = ResolveDevice(device);
+        SANE_Handle h = nullptr;
+        const SANE_Status os = sane_open(j.deviceName.c_str(), &h);
+        if (os != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_open", os));
+        try {
+            j.options = ReadOptions(h);
+        } catch (...) {
+            sane_close(h);
+            throw;
+        }
+        sane_close(h);
+    };
+    if (!Run(job)) return {};
+    if (device) *device = job->deviceName;
+    return job->options;
+}
+
 int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
+    struct Scanning {
+        std::function<void(bool)>& tell;
+        bool told = false;
+        ~Scanning() {
+            if (told && tell) tell(false);
+        }
+    } scanning{scanning_};
     try {
-        auto job = std::make_shared<Job>();
-        job->work = [device = device_, options = options_](Job& j) {
-            std::string name = device;
-            if (name.empty()) {
-                const SANE_Device** list = nullptr;
-                const SANE_Status s = sane_get_devices(&list, SANE_FALSE);
-                if (s != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_get_devices", s));
-                if (!list || !list[0] || !list[0]->name)
-                    throw SaneFailure("no scanner device was found");
-                name = list[0]->name;
+        cancelRequested_ = false;
+        std::vector<Option> chosen;
+        if (settings_) {
+            std::string device;
+            const std::vector<SaneOption> offered = Options(&device);
+            if (offered.empty()) {
+                if (lastError_.empty()) lastError_ = "the device offers no options";
+                return 0;
             }
+            std::optional<std::vector<Option>> answer = settings_(device, offered);
+            if (!answer) {
+                lastError_ = "cancelled";
+                return 0;
+            }
+            chosen = std::move(*answer);
+            cancelRequested_ = false;
+        }
+        auto job = std::make_shared<Job>();
+        job->work = [device = device_, options = options_, chosen](Job& j) {
+            const std::string name = ResolveDevice(device);
             j.Touch();
             SANE_Handle h = nullptr;
             const SANE_Status os = sane_open(name.c_str(), &h);
@@ -530,8 +683,16 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
             };
             bool modeGiven = false;
             for (const auto& o : options) modeGiven |= o.first == SANE_NAME_SCAN_MODE;
+            for (const auto& o : chosen) modeGiven |= o.first == SANE_NAME_SCAN_MODE;
             if (!modeGiven) PreferColour(h);
             for (const auto& o : options) ApplyOption(h, o.first, o.second);
+            for (const auto& o : chosen) {
+                // Another choice may have made this one inactive or out of range.
+                try {
+                    ApplyOption(h, o.first, o.second);
+                } catch (const SaneFailure&) {
+                }
+            }
             const double dpi = Resolution(h);
 
             sane::FrameAssembler frames(kMaxDibPixels);
@@ -571,6 +732,10 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
             }
             j.dib = frames.MakeDib(dpi);
         };
+        if (scanning_) {
+            scanning.told = true;
+            scanning_(true);
+        }
         if (!Run(job)) return 0;
         clipboard_.SetDib(std::move(job->dib));
         return 1;

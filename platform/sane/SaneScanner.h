@@ -23,8 +23,32 @@ struct SaneDevice {
     std::string type;
 };
 
+// One option of a device, as a settings dialog offers it. Values are text: numbers in
+// decimal, booleans "yes"/"no".
+struct SaneOption {
+    enum class Type { Bool, Int, Fixed, String, Button };
+    std::string name;
+    std::string title;
+    std::string description;
+    std::string group;  // the title of the group the device puts it in
+    Type type = Type::Int;
+    std::string unit;                  // "", "pixel", "bit", "mm", "dpi", "%", "us"
+    std::vector<std::string> choices;  // the values allowed, when the device lists them
+    bool hasRange = false;
+    double min = 0, max = 0, quant = 0;
+    std::string value;  // now (an array option: its first element)
+    bool active = true;
+    bool settable = true;
+};
+
 class SaneScanner : public Scanner {
   public:
+    using Option = std::pair<std::string, std::string>;
+    // Asked before each scan with the device's name and options: the options for this
+    // scan, or nothing when the user cancelled.
+    using Settings = std::function<std::optional<std::vector<Option>>(
+        const std::string& device, const std::vector<SaneOption>& options)>;
+
     // Returns the chosen device name, or nothing when the user cancelled.
     using Chooser = std::function<std::optional<std::string>(const std::vector<SaneDevice>&,
                                                              const std::string& current)>;
@@ -43,8 +67,9 @@ class SaneScanner : public Scanner {
 
     // 1 when SANE starts and lists at least one device.
     int16_t TWAIN_IsAvailable() override;
-    // Opens the chosen device (else the first listed), scans one page in colour and puts it
-    // on the clipboard as a DIB. 0 on cancellation, any device status but success, or a stall.
+    // Opens the chosen device (else the first listed), scans one page (in colour unless a
+    // mode was chosen) and puts it on the clipboard as a DIB. 0 on cancellation, any device status
+    // but success, or a stall.
     int16_t TWAIN_AcquireToClipboard(intptr_t hwndApp, uint32_t wPixTypes) override;
     // Offers the devices to the chooser; its answer becomes the device of later scans.
     int16_t TWAIN_SelectImageSource(intptr_t hwnd) override;
@@ -59,6 +84,17 @@ class SaneScanner : public Scanner {
     // An option the device refuses fails the scan.
     void SetOption(const std::string& name, const std::string& value);
     void ClearOptions() { options_.clear(); }
+
+    // The options of the device later scans use, read from it now; empty on failure.
+    // `device` receives its name.
+    std::vector<SaneOption> Options(std::string* device = nullptr);
+    // With settings, each scan first asks them; a choice that is refused or no longer
+    // applies is skipped, a cancel ends the scan as cancelled.
+    void SetSettings(Settings settings) { settings_ = std::move(settings); }
+    // While a scan runs (from a message it pumps): stops it, and it fails as cancelled.
+    void Cancel() { cancelRequested_ = true; }
+    // Told when a scan starts reading the device (true) and when it has ended (false).
+    void SetScanning(std::function<void(bool)> scanning) { scanning_ = std::move(scanning); }
 
     void SetChooser(Chooser chooser) { chooser_ = std::move(chooser); }
     // Called repeatedly while the caller waits for the device (the host's DoEvents).
@@ -80,8 +116,11 @@ class SaneScanner : public Scanner {
     Clipboard& clipboard_;
     std::shared_ptr<Session> session_;
     std::string device_;
-    std::vector<std::pair<std::string, std::string>> options_;
+    std::vector<Option> options_;
     Chooser chooser_;
+    Settings settings_;
+    std::function<void(bool)> scanning_;
+    bool cancelRequested_ = false;
     std::function<void()> pump_;
     std::function<void(int)> progress_;
     Timeouts timeouts_;

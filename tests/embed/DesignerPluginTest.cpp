@@ -89,7 +89,7 @@ TEST_F(DesignerPluginTest, CreatesTheControlWithEveryPropertyByItsOwnName) {
         {"FullScreen", true},     {"ButtonStyle", true},  {"CurrentName", false},
         {"ShowModeButton", true}, {"SaveAsPDF", true},    {"ControlMode", true},
         {"ImageWidth", false},    {"ImageHeight", false}, {"ImageSize", false},
-        {"Quality", true},        {"FilePath", true},
+        {"Quality", true},        {"FilePath", true},     {"ScanDialog", true},
     };
     // The property editor lists the class's own properties in declaration order.
     const QMetaObject* meta = control->metaObject();

@@ -4,22 +4,32 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <memory>
 
 #include "about/frmAbout.h"
 #include "control/ScanControl.h"
+#include "platform/qt/AcquireDialog.h"
 #include "platform/qt/DefaultPorts.h"
 #include "platform/qt/QtForms.h"
 #include "platform/qt/QtHost.h"
@@ -48,6 +58,16 @@ void PinSaneTestBackend() {
         const std::string path = std::string(dir) + "/libsane-test.so.1";
         if (::dlopen(path.c_str(), RTLD_NOW | RTLD_NODELETE)) return;
     }
+}
+
+// Sets the dialog's editor for a device option as a user would.
+void SetEditor(QWidget* dialog, const char* option, const QString& value) {
+    QWidget* e = dialog->findChild<QWidget*>(QLatin1String(option));
+    ASSERT_NE(e, nullptr) << option;
+    if (auto* b = qobject_cast<QCheckBox*>(e)) b->setChecked(value == QLatin1String("yes"));
+    if (auto* c = qobject_cast<QComboBox*>(e)) c->setCurrentText(value);
+    if (auto* s = qobject_cast<QSpinBox*>(e)) s->setValue(value.toInt());
+    if (auto* d = qobject_cast<QDoubleSpinBox*>(e)) d->setValue(value.toDouble());
 }
 
 using test::ModalWatcher;
@@ -195,6 +215,7 @@ TEST(QtHostContextMenu, PasteImageStoresTheClipboardPicture) {
 TEST(QtHostScan, SourceListAndScanFromTheSaneTestDeviceWhileTheWindowKeepsRunning) {
     test::UseSaneTestDevice();
     PinSaneTestBackend();
+    QFile::remove(ScannerSettingsFile());
     test::TempDir dir;
     QWidget form;
     auto* control = new ScanControlWidget(&form);  // the real adapters
@@ -210,25 +231,35 @@ TEST(QtHostScan, SourceListAndScanFromTheSaneTestDeviceWhileTheWindowKeepsRunnin
     {
         ModalWatcher watcher(
             [&](QWidget* w) {
-                auto* list = w->findChild<QListWidget*>();
-                ASSERT_NE(list, nullptr);
-                for (int i = 0; i < list->count(); ++i) listed << list->item(i)->text();
-                list->setCurrentRow(1);
+                auto* table = w->findChild<QTreeWidget*>();
+                ASSERT_NE(table, nullptr);
+                for (int i = 0; i < table->topLevelItemCount(); ++i)
+                    listed << table->topLevelItem(i)->text(0);
+                table->setCurrentItem(table->topLevelItem(1));
                 static_cast<QDialog*>(w)->accept();
             },
             60000);
         qobject_cast<QAbstractButton*>(control->childWidget(QStringLiteral("Icon4")))->click();
     }
     ASSERT_EQ(listed.size(), 2);
-    EXPECT_TRUE(listed[1].endsWith(QStringLiteral("(test:1)"))) << listed[1].toStdString();
+    EXPECT_EQ(listed[1], QStringLiteral("test:1"));
     QSignalSpy events(control, &ScanControlWidget::ScanComplete);
     int ticks = 0;
     QTimer ticker;  // runs only when the scan lets the window's messages run
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
     ticker.start(0);
+    // The device's own settings: Gray at 150 dpi over an A6 page.
     std::vector<SeenWindow> seen;
     {
-        ModalWatcher watcher(test::RecordAndClose(seen), 120000);
+        ModalWatcher watcher(
+            [&](QWidget* w) {
+                if (!qobject_cast<AcquireDialog*>(w)) return test::RecordAndClose(seen)(w);
+                SetEditor(w, "mode", "Gray");
+                SetEditor(w, "resolution", "150");
+                SetEditor(w, "paper", "A6");
+                w->findChild<QPushButton*>(QStringLiteral("scan"))->click();
+            },
+            120000);
         control->StartScan();
     }
     for (const SeenWindow& s : seen) {
@@ -236,12 +267,105 @@ TEST(QtHostScan, SourceListAndScanFromTheSaneTestDeviceWhileTheWindowKeepsRunnin
     }
     ASSERT_EQ(events.count(), 1);
     EXPECT_EQ(events[0][0].toString().toStdString(), dir / "scanx.jpg");
-    EXPECT_GT(control->ImageWidth(), 0);
-    EXPECT_EQ(control->preview().image().width(), control->ImageWidth());
     EXPECT_GT(ticks, 0);
+    // 105 x 148 mm at 150 dpi, in grey.
+    const QImage stored(QString::fromStdString(dir / "scanx.jpg"));
+    EXPECT_NEAR(stored.width(), 620, 1);
+    EXPECT_NEAR(stored.height(), 874, 1);
+    EXPECT_NEAR(stored.dotsPerMeterX(), 5906, 1);
+    for (int y = 0; y < stored.height(); y += 37) {
+        for (int x = 0; x < stored.width(); x += 29) {
+            const QColor c = stored.pixelColor(x, y);
+            ASSERT_LE(std::abs(c.red() - c.green()) + std::abs(c.green() - c.blue()), 6)
+                << x << "," << y;
+        }
+    }
+    EXPECT_EQ(control->preview().image().width(), control->ImageWidth());
+}
+
+// Cancel in the progress window stops a slow device at once and fails as a cancelled
+// source does.
+TEST(QtHostScan, CancellingTheProgressStopsTheDeviceWithinASecond) {
+    test::UseSaneTestDevice();
+    PinSaneTestBackend();
+    QFile::remove(ScannerSettingsFile());
+    test::TempDir dir;
+    QWidget form;
+    auto* control = new ScanControlWidget(&form);
+    control->setFilePath(QString::fromStdString(dir.path()));
+    form.show();
+    QElapsedTimer sinceCancel;
+    qint64 untilMessage = -1;
+    std::vector<SeenWindow> seen;
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout, [&] {
+        auto* progress = control->findChild<QProgressDialog*>(QStringLiteral("ScanProgress"));
+        if (!progress || !progress->isVisible() || progress->value() < 1 || sinceCancel.isValid())
+            return;
+        sinceCancel.start();
+        progress->findChild<QPushButton*>()->click();
+    });
+    canceller.start(10);
+    {
+        ModalWatcher watcher(
+            [&](QWidget* w) {
+                if (!qobject_cast<AcquireDialog*>(w)) {
+                    untilMessage = sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
+                    return test::RecordAndClose(seen)(w);
+                }
+                w->findChild<QToolButton*>(QStringLiteral("advanced"))->click();
+                SetEditor(w, "read-delay", "yes");
+                SetEditor(w, "read-delay-duration", "200000");
+                SetEditor(w, "read-limit", "yes");
+                SetEditor(w, "read-limit-size", "2000");
+                w->findChild<QPushButton*>(QStringLiteral("scan"))->click();
+            },
+            60000);
+        control->StartScan();
+    }
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text.toStdString(),
+              "The picture could not be scanned.\n\nA Problem was encountered while "
+              "attempting to aquire the image. Please try again.");
+    EXPECT_GE(untilMessage, 0);
+    EXPECT_LT(untilMessage, 1000);
+    EXPECT_EQ(control->findChild<QProgressDialog*>(), nullptr);
 }
 
 // ---- Source list.
+
+// The Source button lists the SANE devices; the choice is the device of later scans, and
+// a control made afterwards (the next run) starts from it.
+TEST(QtSourceList, TheChosenSourceIsKeptForLaterRuns) {
+    test::UseSaneTestDevice();
+    QFile::remove(ScannerSettingsFile());
+    for (const int run : {1, 2}) {
+        QWidget form;
+        auto* control = new ScanControlWidget(&form);
+        form.show();
+        QStringList seen;
+        int startRow = -1;
+        {
+            ModalWatcher watcher([&](QWidget* w) {
+                auto* table = w->findChild<QTreeWidget*>();
+                ASSERT_NE(table, nullptr);
+                for (int c = 0; c < table->columnCount(); ++c) seen << table->headerItem()->text(c);
+                for (int r = 0; r < table->topLevelItemCount(); ++r)
+                    seen << table->topLevelItem(r)->text(0) + " " + table->topLevelItem(r)->text(3);
+                startRow = table->indexOfTopLevelItem(table->currentItem());
+                table->setCurrentItem(table->topLevelItem(1));
+                qobject_cast<QDialog*>(w)->accept();
+            });
+            qobject_cast<QAbstractButton*>(control->childWidget(QStringLiteral("Icon4")))->click();
+        }
+        EXPECT_EQ(seen, (QStringList{"Name", "Vendor", "Model", "Type", "test:0 virtual device",
+                                     "test:1 virtual device"}));
+        EXPECT_EQ(startRow, run == 1 ? 0 : 1);
+        EXPECT_EQ(QSettings(ScannerSettingsFile(), QSettings::IniFormat)
+                      .value(QStringLiteral("Scanner/Device")),
+                  QStringLiteral("test:1"));
+    }
+}
 
 // ---- About box.
 

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "tests/support/TempDir.h"
+
 namespace folioray::test {
 
 namespace {
@@ -14,6 +16,8 @@ class QtEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The user's own scanner settings stay out of the tests (and untouched by them).
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config_.path()));
         app_ = new QApplication(argc_, argv_);
     }
     void TearDown() override {
@@ -26,6 +30,7 @@ class QtEnvironment : public ::testing::Environment {
     char name_[16] = "folioray-qt";
     char* argv_[2] = {name_, nullptr};
     QApplication* app_ = nullptr;
+    TempDir config_;
 };
 
 [[maybe_unused]] const auto* const g_environment =
