@@ -281,6 +281,24 @@ TEST(QtHostScan, SourceListAndScanFromTheSaneTestDeviceWhileTheWindowKeepsRunnin
         }
     }
     EXPECT_EQ(control->preview().image().width(), control->ImageWidth());
+
+    // The next time the device's settings start from these; Cancel there fails the scan
+    // as a cancelled source does.
+    QStringList shown;
+    seen.clear();
+    {
+        ModalWatcher watcher([&](QWidget* w) {
+            if (!qobject_cast<AcquireDialog*>(w)) return test::RecordAndClose(seen)(w);
+            for (const char* name : {"mode", "paper"})
+                shown << w->findChild<QComboBox*>(QLatin1String(name))->currentText();
+            w->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
+        });
+        control->StartScan();
+    }
+    EXPECT_EQ(shown, (QStringList{"Gray", "A6"}));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(seen[0].text.contains("A Problem was encountered")) << seen[0].text.toStdString();
+    EXPECT_EQ(events.count(), 1);
 }
 
 // Cancel in the progress window stops a slow device at once and fails as a cancelled
