@@ -1,7 +1,7 @@
 // What an FTP server sends on the control connection, from anywhere: the replies come
 // out the same however the bytes are split, every buffer stays within its bound, and no
-// reply text carries the password, in any letter case. Each line is also read as a line
-// of a listing.
+// reply text carries an ASCII password in any letter case (but for a short one inside a
+// longer word, which is left alone). Each line is also read as a line of a listing.
 //
 // Input: one byte n, then n bytes of password (line ends and NULs become 'x', as the
 // layer refuses such passwords), then the server's bytes.
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/curl/FtpReplies.h"
+#include "runtime/Text.h"
 
 using folioray::FtpReplyReader;
 
@@ -27,6 +28,31 @@ void Check(bool ok) {
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
+}
+
+// A byte beyond ASCII may belong to a letter: the masker reads UTF-8, this check does not.
+bool MaybeAlnum(char c) {
+    return static_cast<unsigned char>(c) >= 0x80 || std::isalnum(static_cast<unsigned char>(c));
+}
+
+bool Leaks(const std::string& reply, const std::string& secret) {
+    const std::string low = Lower(reply);
+    const std::string s = Lower(secret);
+    for (size_t at = low.find(s); at != std::string::npos; at = low.find(s, at + 1)) {
+        if (s.size() >= folioray::kShortSecret) return true;
+        const size_t end = at + s.size();
+        const bool inWord = (std::isalnum(static_cast<unsigned char>(s.front())) && at > 0 &&
+                             MaybeAlnum(low[at - 1])) ||
+                            (std::isalnum(static_cast<unsigned char>(s.back())) &&
+                             end < low.size() && MaybeAlnum(low[end]));
+        if (!inWord) return true;
+    }
+    return false;
+}
+
+bool IsAscii(const std::string& s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 struct Outcome {
@@ -44,7 +70,7 @@ Outcome Run(const std::string& secret, const std::string& stream,
     FtpReplyReader r;
     r.SetSecret(secret);
     Outcome out;
-    const std::string lowSecret = Lower(secret);
+    const bool checkSecret = !secret.empty() && IsAscii(secret);
     size_t at = 0;
     for (size_t k = 0; at < stream.size(); ++k) {
         const size_t n = std::min(sizes[k % sizes.size()], stream.size() - at);
@@ -55,7 +81,7 @@ Outcome Run(const std::string& secret, const std::string& stream,
         if (done == 0) continue;  // what it hands out changes only with a new reply
         Check(r.LastCode() >= 0 && r.LastCode() <= 999);
         Check(r.LastReply().size() <= FtpReplyReader::kMaxReplyBytes);
-        if (!secret.empty()) Check(Lower(r.LastReply()).find(lowSecret) == std::string::npos);
+        if (checkSecret) Check(!Leaks(r.LastReply(), secret));
     }
     out.code = r.LastCode();
     out.text = r.LastReply();
