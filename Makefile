@@ -36,8 +36,10 @@ build: deps $(BUILD)/build.ninja
 build-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+# Under strace (execve only, filtered in the kernel): check-deps also sees what the tests run.
 test-normal: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest -j $(JOBS) $(CTEST_FLAGS)
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen strace -f --seccomp-bpf -qq -e trace=execve \
+	  -e status=successful -o test-exec.trace ctest -j $(JOBS) $(CTEST_FLAGS)
 
 test-asan: build-asan
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen \
@@ -53,11 +55,12 @@ build-fuzz: deps $(FUZZ_BUILD)/build.ninja
 test-fuzz: build-fuzz
 	bash tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-# The build must read no package that the install step would not bring to a fresh machine.
+# The build and the tests use no package that the install step would not bring to a
+# fresh machine.
 check-deps: build build-asan build-fuzz
 	bash scripts/check-deps.sh $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
-test: check-deps test-normal test-asan test-fuzz
+test: test-normal test-asan test-fuzz check-deps
 
 # folioray2_<version>_amd64.deb in the build folder.
 package: build

@@ -5,6 +5,8 @@
 # sanitizer and fuzzer links open, reads the headers each build compiled (ninja's deps
 # log) and the files its commands name, maps them all to packages and compares them with
 # the install list's dependency closure (no recommends) plus the base image's packages.
+# Where a build holds test-exec.trace (make test runs the normal suite under strace),
+# the programs the tests ran count too.
 # usage: scripts/check-deps.sh BUILD_DIR... (INSTALL_DEPS=path checks another install list)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -40,6 +42,9 @@ for b in "$@"; do
   [ -f "$b/build.ninja" ] || { echo "check-deps: $b is not a ninja build" >&2; exit 2; }
   ninja -C "$b" -t deps | awk '/^    \//{print $1}' >>"$work/paths"
   ninja -C "$b" -t commands | grep -o '/usr/[^ ;:"'"'"']*' >>"$work/paths" || true
+  if [ -f "$b/test-exec.trace" ]; then
+    grep -o 'execve("/[^"]*"' "$b/test-exec.trace" | cut -d'"' -f2 >>"$work/paths" || true
+  fi
 done
 
 # /lib and /usr/lib are one folder on a merged-/usr system; dpkg knows either name.
@@ -63,10 +68,10 @@ missing=$(join -t $'\t' -v 1 "$work/used" "$work/allowed" || true)
 unnamed=$(grep -P '^[^\t]*-dev\t' "$work/used" | join -t $'\t' -v 1 - <(sort -u "$work/wanted") || true)
 used=$(wc -l <"$work/used")
 if [ -n "$missing$unnamed" ]; then
-  [ -z "$missing" ] || echo "check-deps: the build reads packages that scripts/install-deps.sh does not bring:"
+  [ -z "$missing" ] || echo "check-deps: the build or its tests use packages that scripts/install-deps.sh does not bring:"
   printf '%s\n' "$missing" | awk -F'\t' 'NF { printf "  %-28s e.g. %s\n", $1, $2 }'
-  [ -z "$unnamed" ] || echo "check-deps: scripts/install-deps.sh should name these -dev packages the build reads:"
+  [ -z "$unnamed" ] || echo "check-deps: scripts/install-deps.sh should name these -dev packages the build uses:"
   printf '%s\n' "$unnamed" | awk -F'\t' 'NF { printf "  %-28s e.g. %s\n", $1, $2 }'
   exit 1
 fi
-echo "check-deps: all $used packages the build reads come with the install list or the base image"
+echo "check-deps: all $used packages the build and its tests use come with the install list or the base image"
