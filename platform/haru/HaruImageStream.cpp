@@ -12,6 +12,7 @@
 #include <random>
 
 #include "acquire/ObjectRegistry.h"
+#include "imaging/JfifDensity.h"
 #include "runtime/FileOps.h"
 #include "runtime/VbError.h"
 
@@ -33,17 +34,13 @@ void NeedArgs(const std::vector<std::string>& args, size_t n) {
 // The JFIF resolution in dots per inch, or 72 (one point a pixel) when the file names none.
 std::pair<double, double> JfifDpi(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
-    unsigned char h[18] = {};
-    if (!f.read(reinterpret_cast<char*>(h), sizeof h)) return {72, 72};
-    const bool jfif = h[0] == 0xFF && h[1] == 0xD8 && h[2] == 0xFF && h[3] == 0xE0 &&
-                      std::equal(h + 6, h + 11, "JFIF");
-    if (!jfif) return {72, 72};
-    const double x = (h[14] << 8) | h[15];
-    const double y = (h[16] << 8) | h[17];
-    if (x <= 0 || y <= 0) return {72, 72};
-    if (h[13] == 1) return {x, y};
-    if (h[13] == 2) return {x * 2.54, y * 2.54};
-    return {72, 72};
+    uint8_t head[18] = {};
+    double x = 0, y = 0;
+    if (!f.read(reinterpret_cast<char*>(head), sizeof head) ||
+        !GetJfifDpi(head, sizeof head, x, y)) {
+        return {72, 72};
+    }
+    return {x, y};
 }
 
 struct HaruErrors {
