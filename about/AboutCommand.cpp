@@ -1,7 +1,7 @@
 // The About command.
 #include "about/frmAbout.h"
 #include "control/ScanControl.h"
-#include "platform/ports/Host.h"
+#include "ports/Host.h"
 
 namespace folioray {
 

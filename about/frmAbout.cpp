@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/ports/Host.h"
-#include "platform/ports/Launcher.h"
-#include "platform/ports/Registry.h"
+#include "ports/Host.h"
+#include "ports/Launcher.h"
+#include "ports/Registry.h"
 #include "runtime/FileOps.h"
 
 namespace folioray {

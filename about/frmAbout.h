@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ports/AboutForm.h"
+
 namespace folioray {
 
 class Host;
@@ -13,27 +15,27 @@ class Launcher;
 // "Version " and the three numbers in plain decimal.
 std::string VersionText(int major, int minor, int patch);
 
-class frmAbout {
+class frmAbout : public AboutForm {
   public:
     // The ports stay owned by the caller; a null registry or launcher is a platform
     // without one (System Information is then unavailable).
     frmAbout(Host& host, Registry* registry, Launcher* launcher = nullptr);
 
     // Texts of the dialog's controls.
-    std::string Caption() const;  // the window caption
-    std::string lblTitle() const;
-    std::string lblVersion() const { return lblVersion_; }
-    std::string lblDescription() const;
-    std::string lblDescription1() const;
-    std::string lblDisclaimer() const;
-    std::string cmdOKCaption() const { return "OK"; }
-    std::string cmdSysInfoCaption() const { return "System &Info..."; }
+    std::string Caption() const override;  // the window caption
+    std::string lblTitle() const override;
+    std::string lblVersion() const override { return lblVersion_; }
+    std::string lblDescription() const override;
+    std::string lblDescription1() const override;
+    std::string lblDisclaimer() const override;
+    std::string cmdOKCaption() const override { return "OK"; }
+    std::string cmdSysInfoCaption() const override { return "System &Info..."; }
 
-    void Form_Load();    // sets the version label
-    void cmdOK_Click();  // hides the dialog, which ends the modal display
-    void cmdSysInfo_Click();
-    bool Visible() const { return visible_; }
-    void Show() { visible_ = true; }
+    void Form_Load();             // sets the version label
+    void cmdOK_Click() override;  // hides the dialog, which ends the modal display
+    void cmdSysInfo_Click() override;
+    bool Visible() const override { return visible_; }
+    void Show() override { visible_ = true; }
 
     void StartSysInfo();
     bool GetKeyValue(uint32_t KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,

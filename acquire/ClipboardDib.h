@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/ports/Picture.h"
+#include "ports/Picture.h"
 
 namespace folioray {
 

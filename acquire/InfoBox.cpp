@@ -1,6 +1,6 @@
 // The Info command: the facts of the latest stored image.
 #include "control/ScanControl.h"
-#include "platform/ports/Host.h"
+#include "ports/Host.h"
 
 namespace folioray {
 

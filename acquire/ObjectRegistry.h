@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/ports/ObjectFactory.h"
+#include "ports/ObjectFactory.h"
 
 namespace folioray {
 

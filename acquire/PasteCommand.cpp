@@ -1,9 +1,9 @@
 // The Paste command.
 #include "acquire/ClipboardDib.h"
 #include "control/ScanControl.h"
-#include "platform/ports/Clipboard.h"
-#include "platform/ports/Host.h"
-#include "platform/ports/Preview.h"
+#include "ports/Clipboard.h"
+#include "ports/Host.h"
+#include "ports/Preview.h"
 #include "runtime/VbError.h"
 
 namespace folioray {

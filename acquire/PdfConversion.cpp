@@ -5,8 +5,8 @@
 
 #include "acquire/TempFileModule.h"
 #include "control/ScanControl.h"
-#include "platform/ports/Host.h"
-#include "platform/ports/ObjectFactory.h"
+#include "ports/Host.h"
+#include "ports/ObjectFactory.h"
 #include "runtime/FileOps.h"
 #include "runtime/Format.h"
 #include "runtime/Text.h"

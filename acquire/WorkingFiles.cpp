@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "control/ScanControl.h"
-#include "platform/ports/Host.h"
+#include "ports/Host.h"
 #include "runtime/FileOps.h"
 #include "runtime/Text.h"
 

@@ -43,7 +43,7 @@ install(TARGETS ${_installed} EXPORT Folioray2Targets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Public headers: every header of the core folders, the ports and the adapters.
-foreach(_dir runtime control acquire imaging upload page about platform/ports
+foreach(_dir runtime control acquire imaging upload page about ports
              platform/headless platform/posix platform/turbojpeg platform/curl platform/sane
              platform/haru platform/qt)
   file(GLOB _headers RELATIVE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/${_dir}/*.h)

@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "control/ScanControl.h"
-#include "platform/ports/Host.h"
+#include "ports/Host.h"
 #include "runtime/Format.h"
 
 namespace folioray {

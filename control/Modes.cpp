@@ -1,6 +1,6 @@
 // Scan and text modes, the mode button and the SaveAsPDF switch.
 #include "control/ScanControl.h"
-#include "platform/ports/Preview.h"
+#include "ports/Preview.h"
 #include "runtime/Text.h"
 #include "runtime/VbError.h"
 

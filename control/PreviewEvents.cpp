@@ -1,7 +1,7 @@
 // The preview's events: context menu, detail view, errors.
 #include "control/ScanControl.h"
-#include "platform/ports/Host.h"
-#include "platform/ports/Preview.h"
+#include "ports/Host.h"
+#include "ports/Preview.h"
 
 namespace folioray {
 

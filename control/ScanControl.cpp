@@ -4,8 +4,8 @@
 #include <unistd.h>
 #include <cstdlib>
 
-#include "platform/ports/Host.h"
-#include "platform/ports/Preview.h"
+#include "ports/Host.h"
+#include "ports/Preview.h"
 #include "upload/cFTP.h"
 
 namespace folioray {
@@ -29,7 +29,7 @@ class NullHost final : public Host {
     void SetTimer(bool, uint32_t) override {}
     void PopupMenu(const std::string&, float, float) override {}
     void ShowDetailView(const Picture&, float, float) override {}
-    void ShowAbout(frmAbout&) override {}
+    void ShowAbout(AboutForm&) override {}
 };
 
 NullHost g_nullHost;

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "control/ChildControls.h"
-#include "platform/ports/Picture.h"
-#include "platform/ports/Ports.h"
+#include "ports/Picture.h"
+#include "ports/Ports.h"
 #include "runtime/PendingError.h"
 #include "runtime/Variant.h"
 
@@ -19,7 +19,7 @@ class cFTP;
 class frmAbout;
 
 class ScanControl {
-public:
+  public:
     // The ports stay owned by the caller and must outlive the control.
     explicit ScanControl(const Ports& ports);
     ~ScanControl();
@@ -92,25 +92,25 @@ public:
     // Called after each upload progress event has been shown (the CLI's --progress).
     std::function<void(int32_t lCurrentBytes, int32_t lTotalBytes)> UploadProgress;
 
-private:
+  private:
     // Commands and steps; each lives with its subsystem.
-    void ScanCommand();                                    // acquire/ScanCommand.cpp
-    void SourceCommand();                                  // acquire/ScanCommand.cpp
-    std::string AcquireToFile(std::string FileName);       // acquire/ScanCommand.cpp
-    void PasteCommand();                                   // acquire/PasteCommand.cpp
-    void LoadClipboardPicture();                           // acquire/PasteCommand.cpp
-    bool SaveImage2AsJpeg(const std::string& path);        // acquire/ScanCommand.cpp
-    void RecordImageFacts(const std::string& path);        // acquire/ScanCommand.cpp
+    void ScanCommand();                               // acquire/ScanCommand.cpp
+    void SourceCommand();                             // acquire/ScanCommand.cpp
+    std::string AcquireToFile(std::string FileName);  // acquire/ScanCommand.cpp
+    void PasteCommand();                              // acquire/PasteCommand.cpp
+    void LoadClipboardPicture();                      // acquire/PasteCommand.cpp
+    bool SaveImage2AsJpeg(const std::string& path);   // acquire/ScanCommand.cpp
+    void RecordImageFacts(const std::string& path);   // acquire/ScanCommand.cpp
     // Converts the stored JPEG; on failure it has shown its message.
     bool ConvertToPdf(const std::string& jpgPath, const std::string& pdfPath,
-                      bool pointerBackBeforeMessage);      // acquire/PdfConversion.cpp
-    void InfoCommand();                                    // acquire/InfoBox.cpp
-    void StoreText();                                      // acquire/WorkingFiles.cpp
-    bool WriteTest(const std::string& path);               // acquire/WorkingFiles.cpp
-    void Layout();                                         // control/Layout.cpp
-    void SetExtent(float widthTwips, float heightTwips);   // control/Layout.cpp
-    void DetailView();                                     // control/PreviewEvents.cpp
-    void AboutCommand();                                   // about/AboutCommand.cpp
+                      bool pointerBackBeforeMessage);     // acquire/PdfConversion.cpp
+    void InfoCommand();                                   // acquire/InfoBox.cpp
+    void StoreText();                                     // acquire/WorkingFiles.cpp
+    bool WriteTest(const std::string& path);              // acquire/WorkingFiles.cpp
+    void Layout();                                        // control/Layout.cpp
+    void SetExtent(float widthTwips, float heightTwips);  // control/Layout.cpp
+    void DetailView();                                    // control/PreviewEvents.cpp
+    void AboutCommand();                                  // about/AboutCommand.cpp
     void FocusPreview();
     void RaiseScanComplete(std::string& FileName);
 

@@ -4,8 +4,8 @@
 
 #include "imaging/PictureDib.h"
 #include "imaging/Surface.h"
-#include "platform/ports/Clipboard.h"
-#include "platform/ports/Host.h"
+#include "ports/Clipboard.h"
+#include "ports/Host.h"
 #include "runtime/VbError.h"
 
 namespace folioray {

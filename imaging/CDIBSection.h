@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/ports/Picture.h"
+#include "ports/Picture.h"
 #include "runtime/Variant.h"
 
 namespace folioray {

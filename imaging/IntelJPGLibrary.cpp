@@ -9,7 +9,7 @@
 
 #include "imaging/CDIBSection.h"
 #include "imaging/JfifDensity.h"
-#include "platform/ports/JpegLibrary.h"
+#include "ports/JpegLibrary.h"
 #include "runtime/VbError.h"
 
 namespace folioray {

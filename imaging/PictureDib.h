@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/ports/Picture.h"
+#include "ports/Picture.h"
 
 namespace folioray {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/ports/Picture.h"
+#include "ports/Picture.h"
 
 namespace folioray::gdi {
 

@@ -4,8 +4,8 @@
 
 #include "control/ScanControl.h"
 #include "page/PostKeys.h"
-#include "platform/ports/Clipboard.h"
-#include "platform/ports/Host.h"
+#include "ports/Clipboard.h"
+#include "ports/Host.h"
 
 namespace folioray {
 

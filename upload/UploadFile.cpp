@@ -6,8 +6,8 @@
 #include <new>
 
 #include "control/ScanControl.h"
-#include "platform/ports/Host.h"
-#include "platform/ports/Preview.h"
+#include "ports/Host.h"
+#include "ports/Preview.h"
 #include "runtime/Format.h"
 #include "runtime/Text.h"
 #include "runtime/VbError.h"

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/ports/Internet.h"
+#include "ports/Internet.h"
 
 namespace folioray {
 

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "about/frmAbout.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/posix/PosixLauncher.h"
 #include "platform/posix/RegFile.h"
+#include "ports/AboutForm.h"
 
 namespace folioray {
 
@@ -30,7 +30,7 @@ Launcher* AboutWiring::launcher() {
 }
 
 void AboutWiring::Attach(HeadlessHost& host) {
-    host.onAbout = [this](frmAbout& box) {
+    host.onAbout = [this](AboutForm& box) {
         std::cout << "About [" << box.Caption() << "]\n"
                   << "  " << box.lblTitle() << "\n"
                   << "  " << box.lblVersion() << "\n"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "acquire/ClipboardDib.h"
-#include "platform/ports/Picture.h"
+#include "ports/Picture.h"
 
 namespace folioray {
 

@@ -5,11 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "platform/curl/CurlInternet.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/headless/HeadlessPreview.h"
 #include "platform/headless/MemoryClipboard.h"
-#include "platform/curl/CurlInternet.h"
-#include "platform/ports/Ports.h"
+#include "ports/Ports.h"
 
 namespace folioray {
 
@@ -18,7 +18,7 @@ class AboutWiring;
 class AcquireWiring;
 
 class CliPlatform {
-public:
+  public:
     CliPlatform();
     ~CliPlatform();
     const Ports& ports() const { return ports_; }
@@ -32,7 +32,7 @@ public:
                       const std::function<const std::string&(const char*)>& next,
                       ScanControl& control);
 
-private:
+  private:
     HeadlessHost host_;
     MemoryClipboard clipboard_;
     HeadlessPreview preview_;

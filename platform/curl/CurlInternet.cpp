@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/curl/FtpReplies.h"
-#include "platform/ports/InternetMessages.h"
+#include "ports/InternetMessages.h"
 
 namespace folioray {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/ports/Internet.h"
+#include "ports/Internet.h"
 
 namespace folioray {
 

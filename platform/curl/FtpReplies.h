@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/ports/Internet.h"
+#include "ports/Internet.h"
 #include "runtime/Text.h"  // MaskSecret
 
 namespace folioray {

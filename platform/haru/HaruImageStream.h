@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ports/ObjectFactory.h"
+#include "ports/ObjectFactory.h"
 
 namespace folioray {
 

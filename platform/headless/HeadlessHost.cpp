@@ -90,7 +90,7 @@ void HeadlessHost::ShowDetailView(const Picture& picture, float w, float h) {
     detailHeight = h;
 }
 
-void HeadlessHost::ShowAbout(frmAbout& about) {
+void HeadlessHost::ShowAbout(AboutForm& about) {
     ++aboutBoxes;
     if (onAbout) onAbout(about);
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ports/Host.h"
-#include "platform/ports/Picture.h"
+#include "ports/Host.h"
+#include "ports/Picture.h"
 
 namespace folioray {
 
@@ -42,7 +42,7 @@ class HeadlessHost : public Host {
     void SetTimer(bool enabled, uint32_t intervalMs) override;
     void PopupMenu(const std::string& menuName, float x, float y) override;
     void ShowDetailView(const Picture& picture, float w, float h) override;
-    void ShowAbout(frmAbout& about) override;
+    void ShowAbout(AboutForm& about) override;
 
     // Fires Timer1 while it stays armed (after its interval, without sleeping when
     // `sleep` is false); a bounded number of ticks.
@@ -85,7 +85,7 @@ class HeadlessHost : public Host {
     std::function<void()> onTimer;                    // calls ScanControl::Timer1_Timer
     std::function<void()> onDoEvents;                 // extra work a test wants run at a pump point
     std::function<void(const std::string&)> onPopup;  // a test may choose a menu item
-    std::function<void(frmAbout&)> onAbout;
+    std::function<void(AboutForm&)> onAbout;
 
   private:
     std::vector<Posted> queue_;  // posted, not yet delivered to the field

@@ -2,7 +2,7 @@
 // A preview that remembers what it was told; it shows nothing.
 #include <string>
 
-#include "platform/ports/Preview.h"
+#include "ports/Preview.h"
 
 namespace folioray {
 

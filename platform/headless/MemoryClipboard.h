@@ -1,6 +1,6 @@
 #pragma once
 // A clipboard held in memory: the headless host's and the tests'.
-#include "platform/ports/Clipboard.h"
+#include "ports/Clipboard.h"
 
 namespace folioray {
 

@@ -3,7 +3,7 @@
 // is reaped by the caller and never lingers as a zombie.
 #include <string>
 
-#include "platform/ports/Launcher.h"
+#include "ports/Launcher.h"
 
 namespace folioray {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ports/Registry.h"
+#include "ports/Registry.h"
 
 namespace folioray {
 

@@ -5,8 +5,8 @@
 #include <QSettings>
 #include <QStringList>
 
-#include "platform/ports/Host.h"
 #include "platform/qt/QtForms.h"
+#include "ports/Host.h"
 
 // FOLIORAY_HAVE_<ADAPTER> is defined by the build for each adapter library it links.
 #if defined(FOLIORAY_HAVE_SANE)

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ports/Ports.h"
+#include "ports/Ports.h"
 
 class QProgressDialog;
 class QString;

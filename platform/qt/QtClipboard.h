@@ -1,7 +1,7 @@
 #pragma once
 // The system clipboard through QClipboard: any picture another program copied reads
 // as a 24-bit DIB; a DIB written here is offered to other programs as an image.
-#include "platform/ports/Clipboard.h"
+#include "ports/Clipboard.h"
 
 namespace folioray {
 

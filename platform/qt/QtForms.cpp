@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "about/frmAbout.h"
 #include "platform/qt/QtImages.h"
+#include "ports/AboutForm.h"
 
 namespace folioray {
 
@@ -75,7 +75,7 @@ bool DetForm::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-AboutDialog::AboutDialog(frmAbout& about, QWidget* parent) : QDialog(parent), about_(about) {
+AboutDialog::AboutDialog(AboutForm& about, QWidget* parent) : QDialog(parent), about_(about) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QString::fromStdString(about.Caption()));
     setModal(true);

@@ -8,7 +8,7 @@ class QLabel;
 
 namespace folioray {
 
-class frmAbout;
+class AboutForm;
 
 // "Full Size View": one picture box filling the inner area, which the window is opened
 // at exactly the picture's size.
@@ -30,14 +30,14 @@ class DetForm final : public QDialog {
     QSize pictureSize_;
 };
 
-// The About box over frmAbout's texts; its buttons call back into frmAbout.
+// The About box over the form's texts; its buttons call back into it.
 class AboutDialog final : public QDialog {
     Q_OBJECT
   public:
-    AboutDialog(frmAbout& about, QWidget* parent = nullptr);
+    AboutDialog(AboutForm& about, QWidget* parent = nullptr);
 
   private:
-    frmAbout& about_;
+    AboutForm& about_;
 };
 
 // A modal table to pick one row from ("Select Source"), a column per heading; the chosen

@@ -10,13 +10,13 @@
 #include <QScreen>
 #include <cmath>
 
-#include "about/frmAbout.h"
 #include "control/ScanControl.h"
-#include "platform/ports/Picture.h"
 #include "platform/qt/QtForms.h"
 #include "platform/qt/QtImages.h"
 #include "platform/qt/QtPreview.h"
 #include "platform/qt/ScanControlWidget.h"
+#include "ports/AboutForm.h"
+#include "ports/Picture.h"
 
 namespace folioray {
 
@@ -217,7 +217,7 @@ void QtHost::ShowDetailView(const Picture& picture, float innerWidthTwips, float
     delete form.data();
 }
 
-void QtHost::ShowAbout(frmAbout& about) {
+void QtHost::ShowAbout(AboutForm& about) {
     about.Show();
     AboutDialog dialog(about, widget_.window());
     dialog.exec();

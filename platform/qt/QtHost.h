@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "page/PostKeys.h"
-#include "platform/ports/Host.h"
+#include "ports/Host.h"
 
 namespace folioray {
 
@@ -39,7 +39,7 @@ class QtHost final : public Host {
     void PopupMenu(const std::string& menuName, float xTwips, float yTwips) override;
     void ShowDetailView(const Picture& picture, float innerWidthTwips,
                         float innerHeightTwips) override;
-    void ShowAbout(frmAbout& about) override;
+    void ShowAbout(AboutForm& about) override;
 
     // Where posted key messages go: this widget when set, otherwise the focus widget of
     // the control's window at the moment of posting.

@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QPixmap>
 
-#include "platform/ports/Preview.h"
+#include "ports/Preview.h"
 
 namespace folioray {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "control/ChildControls.h"
-#include "platform/ports/Ports.h"
+#include "ports/Ports.h"
 #include "runtime/Variant.h"
 
 namespace folioray {

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ports/Clipboard.h"
-#include "platform/ports/Scanner.h"
+#include "ports/Clipboard.h"
+#include "ports/Scanner.h"
 
 namespace folioray {
 

@@ -2,7 +2,7 @@
 // The JPEG library port over libjpeg-turbo's TurboJPEG API. The pixels are compressed
 // straight from DIBBytes (no copy); the file is only created once the compressed image
 // is complete, and removed again when it cannot be written whole.
-#include "platform/ports/JpegLibrary.h"
+#include "ports/JpegLibrary.h"
 
 namespace folioray {
 

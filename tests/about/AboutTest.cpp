@@ -130,7 +130,7 @@ TEST(AboutCommandTest, TheBoxIsShownModallyThenThePreviewGetsTheFocus) {
     hc.Create();
 
     int seen = 0;
-    hc.host.onAbout = [&](frmAbout& box) {
+    hc.host.onAbout = [&](AboutForm& box) {
         ++seen;
         EXPECT_TRUE(box.Visible());
         EXPECT_EQ(hc.preview.focusCount, 0);

@@ -19,9 +19,9 @@
 #include "platform/headless/HeadlessHost.h"
 #include "platform/headless/HeadlessPreview.h"
 #include "platform/headless/MemoryClipboard.h"
-#include "platform/headless/ScriptedScanner.h"
 #include "platform/turbojpeg/TurboJpegLibrary.h"
 #include "runtime/Format.h"
+#include "tests/support/ScriptedScanner.h"
 #include "tests/support/TempDir.h"
 
 namespace folioray::test {

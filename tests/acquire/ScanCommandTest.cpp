@@ -6,11 +6,11 @@
 #include <functional>
 #include <regex>
 
-#include "platform/headless/ScriptedObjects.h"
 #include "runtime/FileOps.h"
 #include "runtime/VbError.h"
 #include "tests/acquire/AcquireFixture.h"
 #include "tests/support/ParamName.h"
+#include "tests/support/ScriptedObjects.h"
 
 namespace folioray {
 namespace {

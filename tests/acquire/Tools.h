@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ports/Picture.h"
+#include "ports/Picture.h"
 
 namespace folioray::test {
 

@@ -9,11 +9,11 @@
 #include <set>
 
 #include "imaging/PictureDib.h"
-#include "platform/headless/ScriptedObjects.h"
 #include "runtime/Variant.h"
 #include "tests/faults/FaultWorld.h"
 #include "tests/faults/FtpPeer.h"
 #include "tests/support/FtpServer.h"
+#include "tests/support/ScriptedObjects.h"
 #include "tests/upload/UploadTestUtil.h"
 
 namespace folioray {

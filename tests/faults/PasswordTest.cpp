@@ -6,12 +6,12 @@
 #include <cctype>
 #include <functional>
 
-#include "platform/headless/ScriptedInternet.h"
 #include "runtime/Variant.h"
 #include "tests/faults/FaultWorld.h"
 #include "tests/faults/FtpPeer.h"
 #include "tests/support/FtpServer.h"
 #include "tests/support/HeadlessControl.h"
+#include "tests/support/ScriptedInternet.h"
 
 namespace folioray {
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "imaging/CDIBSection.h"
-#include "platform/ports/Picture.h"
+#include "ports/Picture.h"
 
 namespace folioray::test {
 

@@ -11,10 +11,10 @@
 
 #include "imaging/CDIBSection.h"
 #include "imaging/IntelJPGLibrary.h"
-#include "platform/headless/ScriptedJpegLibrary.h"
 #include "platform/turbojpeg/TurboJpegLibrary.h"
 #include "runtime/VbError.h"
 #include "tests/imaging/ImagingTestUtil.h"
+#include "tests/support/ScriptedJpegLibrary.h"
 #include "tests/support/TempDir.h"
 
 namespace folioray {

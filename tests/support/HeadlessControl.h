@@ -7,7 +7,7 @@
 #include "platform/headless/HeadlessHost.h"
 #include "platform/headless/HeadlessPreview.h"
 #include "platform/headless/MemoryClipboard.h"
-#include "platform/ports/Ports.h"
+#include "ports/Ports.h"
 
 namespace folioray::test {
 

@@ -8,11 +8,11 @@
 #include <map>
 
 #include "platform/curl/CurlInternet.h"
-#include "platform/headless/ScriptedInternet.h"
 #include "runtime/Format.h"
 #include "tests/support/FtpServer.h"
 #include "tests/support/HeadlessControl.h"
 #include "tests/support/RunProcess.h"
+#include "tests/support/ScriptedInternet.h"
 #include "tests/support/TempDir.h"
 #include "tests/upload/UploadTestUtil.h"
 

@@ -9,9 +9,9 @@
 #include <memory>
 
 #include "platform/curl/CurlInternet.h"
-#include "platform/headless/ScriptedInternet.h"
 #include "runtime/VbError.h"
 #include "tests/support/FtpServer.h"
+#include "tests/support/ScriptedInternet.h"
 #include "tests/support/TempDir.h"
 #include "tests/upload/UploadTestUtil.h"
 #include "upload/cFTP.h"

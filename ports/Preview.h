@@ -3,7 +3,7 @@
 // into the control through ScanControl::Image1_* handlers.
 #include <string>
 
-#include "platform/ports/Picture.h"
+#include "ports/Picture.h"
 
 namespace folioray {
 

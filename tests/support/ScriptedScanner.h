@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/ports/Clipboard.h"
-#include "platform/ports/Scanner.h"
+#include "ports/Clipboard.h"
+#include "ports/Scanner.h"
 
 namespace folioray {
 

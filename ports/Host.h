@@ -7,7 +7,7 @@
 namespace folioray {
 
 struct Picture;
-class frmAbout;
+class AboutForm;
 
 enum class MsgBoxIcon { None, Critical, Question, Exclamation, Information };
 enum class MousePointer { Default, Hourglass };
@@ -46,7 +46,7 @@ class Host {
     virtual void ShowDetailView(const Picture& picture, float innerWidthTwips,
                                 float innerHeightTwips) = 0;
     // Shows the About box modally.
-    virtual void ShowAbout(frmAbout& about) = 0;
+    virtual void ShowAbout(AboutForm& about) = 0;
 };
 
 }  // namespace folioray

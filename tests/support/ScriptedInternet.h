@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ports/Internet.h"
-#include "platform/ports/InternetMessages.h"
+#include "ports/Internet.h"
+#include "ports/InternetMessages.h"
 
 namespace folioray {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/ports/Internet.h"
+#include "ports/Internet.h"
 
 namespace folioray::inet {
 

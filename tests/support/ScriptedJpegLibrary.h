@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ports/JpegLibrary.h"
+#include "ports/JpegLibrary.h"
 
 namespace folioray {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ports/ObjectFactory.h"
+#include "ports/ObjectFactory.h"
 #include "runtime/VbError.h"
 
 namespace folioray {
