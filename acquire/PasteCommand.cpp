@@ -1,9 +1,9 @@
 // The Paste command.
-#include "acquire/ClipboardDib.h"
 #include "control/ScanControl.h"
 #include "ports/Clipboard.h"
 #include "ports/Host.h"
 #include "ports/Preview.h"
+#include "runtime/ClipboardDib.h"
 #include "runtime/VbError.h"
 
 namespace folioray {

@@ -2,7 +2,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "acquire/ClipboardDib.h"
 #include "control/ScanControl.h"
 #include "imaging/CDIBSection.h"
 #include "imaging/IntelJPGLibrary.h"
@@ -10,6 +9,7 @@
 #include "ports/Host.h"
 #include "ports/Preview.h"
 #include "ports/Scanner.h"
+#include "runtime/ClipboardDib.h"
 #include "runtime/FileOps.h"
 #include "runtime/Format.h"
 #include "runtime/Text.h"

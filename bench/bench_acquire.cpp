@@ -11,8 +11,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "acquire/ClipboardDib.h"
-#include "acquire/ObjectRegistry.h"
 #include "control/ScanControl.h"
 #include "platform/haru/HaruImageStream.h"
 #include "platform/headless/HeadlessHost.h"
@@ -20,6 +18,8 @@
 #include "platform/headless/MemoryClipboard.h"
 #include "platform/sane/SaneScanner.h"
 #include "platform/turbojpeg/TurboJpegLibrary.h"
+#include "ports/ObjectRegistry.h"
+#include "runtime/ClipboardDib.h"
 
 namespace {
 

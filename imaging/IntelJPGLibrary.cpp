@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "imaging/CDIBSection.h"
-#include "imaging/JfifDensity.h"
 #include "ports/JpegLibrary.h"
+#include "runtime/JfifDensity.h"
 #include "runtime/VbError.h"
 
 namespace folioray {

@@ -1,6 +1,7 @@
 #pragma once
 // The container the control sits in: message boxes, pointer, focus, repaint, message
 // pumping, the container window's key messages, the timer and the modal forms.
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -11,6 +12,11 @@ class AboutForm;
 
 enum class MsgBoxIcon { None, Critical, Question, Exclamation, Information };
 enum class MousePointer { Default, Hourglass };
+
+// A length in twips on a screen of the given twips per pixel, to whole pixels.
+inline int ToPixels(float twips, float twipsPerPixel) {
+    return static_cast<int>(std::lround(twips / twipsPerPixel));
+}
 
 class Host {
   public:

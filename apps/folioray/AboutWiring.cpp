@@ -4,29 +4,17 @@
 #include <iostream>
 
 #include "platform/headless/HeadlessHost.h"
-#include "platform/posix/PosixLauncher.h"
 #include "platform/posix/RegFile.h"
 #include "ports/AboutForm.h"
 
 namespace folioray {
 
-AboutWiring::AboutWiring()
-    : registry_(std::make_unique<RegFileRegistry>(RegFileRegistry::DefaultPath())),
-      launcher_(std::make_unique<PosixLauncher>()) {
+AboutWiring::AboutWiring(RegFileRegistry* registry) : registry_(registry) {
     // The default file is optional; one named in the environment should be there.
     const char* named = std::getenv("FOLIORAY_REGISTRY");
     if (named && *named && !registry_->LoadError().empty()) {
         std::cerr << "folioray: registry " << registry_->LoadError() << std::endl;
     }
-}
-
-AboutWiring::~AboutWiring() = default;
-
-Registry* AboutWiring::registry() {
-    return registry_.get();
-}
-Launcher* AboutWiring::launcher() {
-    return launcher_.get();
 }
 
 void AboutWiring::Attach(HeadlessHost& host) {

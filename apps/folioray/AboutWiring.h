@@ -1,24 +1,17 @@
 #pragma once
-// The command-line host's About box: the registry file, the program launcher, and the
-// box's texts printed when it opens.
+// The command-line host's About box: the registry file's options, and the box's texts
+// printed when it opens.
 #include <functional>
-#include <memory>
 #include <string>
 
 namespace folioray {
 
 class HeadlessHost;
-class Registry;
-class Launcher;
 class RegFileRegistry;
-class PosixLauncher;
 
 class AboutWiring {
   public:
-    AboutWiring();
-    ~AboutWiring();
-    Registry* registry();
-    Launcher* launcher();
+    explicit AboutWiring(RegFileRegistry* registry);
     // Prints the box when the control shows it (and presses System Info when asked to).
     void Attach(HeadlessHost& host);
     // --registry FILE, --about-sysinfo. False when the option is not one of them.
@@ -26,8 +19,7 @@ class AboutWiring {
                       const std::function<const std::string&(const char*)>& next);
 
   private:
-    std::unique_ptr<RegFileRegistry> registry_;
-    std::unique_ptr<PosixLauncher> launcher_;
+    RegFileRegistry* registry_;
     bool pressSysInfo_ = false;
 };
 

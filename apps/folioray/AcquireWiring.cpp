@@ -5,9 +5,7 @@
 
 #include "apps/folioray/PictureFile.h"
 #include "control/ScanControl.h"
-#include "platform/haru/HaruImageStream.h"
 #include "platform/sane/SaneScanner.h"
-#include "platform/turbojpeg/TurboJpegLibrary.h"
 
 namespace folioray {
 
@@ -33,21 +31,13 @@ class AcquireWiring::LoggingScanner : public Scanner {
     SaneScanner& sane_;
 };
 
-AcquireWiring::AcquireWiring(Clipboard& clipboard)
-    : clipboard_(clipboard),
-      sane_(std::make_unique<SaneScanner>(clipboard)),
-      scanner_(std::make_unique<LoggingScanner>(*sane_)),
-      jpeg_(std::make_unique<TurboJpegLibrary>()) {
-    RegisterImageStream(objects_);
-}
+AcquireWiring::AcquireWiring(Clipboard& clipboard, SaneScanner& sane)
+    : clipboard_(clipboard), sane_(&sane), scanner_(std::make_unique<LoggingScanner>(sane)) {}
 
 AcquireWiring::~AcquireWiring() = default;
 
 Scanner* AcquireWiring::scanner() {
     return scanner_.get();
-}
-JpegLibrary* AcquireWiring::jpeg() {
-    return jpeg_.get();
 }
 
 bool AcquireWiring::HandleOption(const std::string& opt,

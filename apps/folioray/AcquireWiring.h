@@ -1,29 +1,24 @@
 #pragma once
-// The command-line host's acquisition side: the SANE scanner, the TurboJPEG library and
-// the object registry with "Image.Stream", and their options (--device, --source,
-// --scan-option, --scan-timeout, --paste-image, --list-devices).
+// The command-line host's acquisition options (--device, --source, --scan-option,
+// --scan-timeout, --paste-image, --list-devices) over the SANE scanner, which it wraps
+// to say on stderr why a device failed.
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "acquire/ObjectRegistry.h"
-
 namespace folioray {
 
 class Clipboard;
-class JpegLibrary;
 class SaneScanner;
 class ScanControl;
 class Scanner;
 
 class AcquireWiring {
   public:
-    explicit AcquireWiring(Clipboard& clipboard);
+    AcquireWiring(Clipboard& clipboard, SaneScanner& sane);
     ~AcquireWiring();
 
     Scanner* scanner();
-    JpegLibrary* jpeg();
-    ObjectFactory* objects() { return &objects_; }
 
     bool HandleOption(const std::string& opt,
                       const std::function<const std::string&(const char*)>& next,
@@ -32,10 +27,8 @@ class AcquireWiring {
   private:
     class LoggingScanner;
     Clipboard& clipboard_;
-    std::unique_ptr<SaneScanner> sane_;
+    SaneScanner* sane_;
     std::unique_ptr<LoggingScanner> scanner_;
-    std::unique_ptr<JpegLibrary> jpeg_;
-    ObjectRegistry objects_;
 };
 
 }  // namespace folioray

@@ -9,9 +9,8 @@
 #include <iterator>
 #include <memory>
 
-#include "acquire/ClipboardDib.h"
-#include "imaging/JfifDensity.h"
-#include "imaging/PictureDib.h"
+#include "runtime/ClipboardDib.h"
+#include "runtime/JfifDensity.h"
 #include "runtime/VbError.h"
 
 namespace folioray {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "acquire/ClipboardDib.h"
 #include "ports/Picture.h"
+#include "runtime/ClipboardDib.h"
 
 namespace folioray {
 

@@ -12,15 +12,10 @@ CliPlatform::CliPlatform() {
     ports_.host = &host_;
     ports_.clipboard = &clipboard_;
     ports_.preview = &preview_;
-    ports_.internet = &internet_;
-    about_ = std::make_unique<AboutWiring>();
-    ports_.registry = about_->registry();
-    ports_.launcher = about_->launcher();
-    // ---- acquisition
-    acquire_ = std::make_unique<AcquireWiring>(clipboard_);
+    about_ = std::make_unique<AboutWiring>(platform_.registryFile());
+    acquire_ = std::make_unique<AcquireWiring>(clipboard_, *platform_.sane());
     ports_.scanner = acquire_->scanner();
-    ports_.jpeg = acquire_->jpeg();
-    ports_.objects = acquire_->objects();
+    platform_.FillMissing(ports_);
 }
 
 CliPlatform::~CliPlatform() = default;

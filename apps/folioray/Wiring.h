@@ -1,14 +1,14 @@
 #pragma once
 // The command-line host's platform: the headless container and in-memory clipboard,
-// with the real adapters for everything else.
+// with the build's real adapters (PlatformPorts) for everything else.
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "platform/curl/CurlInternet.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/headless/HeadlessPreview.h"
 #include "platform/headless/MemoryClipboard.h"
+#include "platform/wiring/PlatformPorts.h"
 #include "ports/Ports.h"
 
 namespace folioray {
@@ -36,12 +36,11 @@ class CliPlatform {
     HeadlessHost host_;
     MemoryClipboard clipboard_;
     HeadlessPreview preview_;
-    CurlInternet internet_;
+    PlatformPorts platform_{&clipboard_};
     bool printProgress_ = false;
     Ports ports_;
-    std::unique_ptr<AboutWiring> about_;  // registry file, launcher, About box printing
-    // ---- acquisition: SANE scanner, TurboJPEG, object registry with "Image.Stream"
-    std::unique_ptr<AcquireWiring> acquire_;
+    std::unique_ptr<AboutWiring> about_;      // registry file, launcher, About box printing
+    std::unique_ptr<AcquireWiring> acquire_;  // scanner options, pasting picture files
 };
 
 }  // namespace folioray

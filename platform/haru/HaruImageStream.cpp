@@ -11,9 +11,9 @@
 #include <memory>
 #include <random>
 
-#include "acquire/ObjectRegistry.h"
-#include "imaging/JfifDensity.h"
+#include "ports/ObjectRegistry.h"
 #include "runtime/FileOps.h"
+#include "runtime/JfifDensity.h"
 #include "runtime/VbError.h"
 
 namespace folioray {

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+#include "ports/KeyMessages.h"
+
 namespace folioray {
 
 const char* IconName(MsgBoxIcon icon) {
@@ -47,15 +49,14 @@ bool HeadlessHost::PostMessage(uint32_t msg, uint32_t wParam, uint32_t lParam) {
 }
 
 void HeadlessHost::Deliver(const Posted& m) {
-    constexpr uint32_t kKeyDown = 0x0100, kChar = 0x0102, kEnd = 0x23, kBack = 0x08;
-    if (m.msg == kKeyDown && m.wParam == kEnd) {
+    if (m.msg == WM_KEYDOWN && m.wParam == VK_END) {
         field.caret = field.text.size();
-    } else if (m.msg == kKeyDown && m.wParam == kBack) {
+    } else if (m.msg == WM_KEYDOWN && m.wParam == VK_BACK) {
         if (field.caret > 0) {
             field.text.erase(field.caret - 1, 1);
             --field.caret;
         }
-    } else if (m.msg == kChar && m.wParam >= 0x20 && m.wParam < 0x7F) {
+    } else if (m.msg == WM_CHAR && m.wParam >= 0x20 && m.wParam < 0x7F) {
         field.text.insert(field.caret, 1, static_cast<char>(m.wParam));
         ++field.caret;
     }

@@ -6,26 +6,13 @@
 #include <QStringList>
 
 #include "platform/qt/QtForms.h"
+#include "platform/wiring/PlatformPorts.h"
 #include "ports/Host.h"
 
-// FOLIORAY_HAVE_<ADAPTER> is defined by the build for each adapter library it links.
+// FOLIORAY_HAVE_SANE is defined by the build when it links the SANE adapter.
 #if defined(FOLIORAY_HAVE_SANE)
 #include "platform/qt/AcquireDialog.h"
 #include "platform/sane/SaneScanner.h"
-#endif
-#if defined(FOLIORAY_HAVE_TURBOJPEG)
-#include "platform/turbojpeg/TurboJpegLibrary.h"
-#endif
-#if defined(FOLIORAY_HAVE_CURL)
-#include "platform/curl/CurlInternet.h"
-#endif
-#if defined(FOLIORAY_HAVE_HARU)
-#include "acquire/ObjectRegistry.h"
-#include "platform/haru/HaruImageStream.h"
-#endif
-#if defined(FOLIORAY_HAVE_POSIX)
-#include "platform/posix/PosixLauncher.h"
-#include "platform/posix/RegFile.h"
 #endif
 
 namespace folioray {
@@ -44,45 +31,19 @@ QString ScannerSettingsFile() {
     return base + QStringLiteral("/folioray2/scanner.ini");
 }
 
-DefaultPorts::DefaultPorts([[maybe_unused]] Clipboard* clipboard) {
-#if defined(FOLIORAY_HAVE_SANE)
-    if (clipboard) {
-        auto* sane = Own(std::make_shared<SaneScanner>(*clipboard));
-        ports_.scanner = sane;
-        sane_ = sane;
-    }
-#endif
-#if defined(FOLIORAY_HAVE_TURBOJPEG)
-    ports_.jpeg = Own(std::make_shared<TurboJpegLibrary>());
-#endif
-#if defined(FOLIORAY_HAVE_CURL)
-    ports_.internet = Own(std::make_shared<CurlInternet>());
-#endif
-#if defined(FOLIORAY_HAVE_HARU)
-    auto objects = std::make_shared<ObjectRegistry>();
-    RegisterImageStream(*objects);
-    ports_.objects = Own(objects);
-#endif
-#if defined(FOLIORAY_HAVE_POSIX)
-    ports_.registry = Own(std::make_shared<RegFileRegistry>(RegFileRegistry::DefaultPath()));
-    ports_.launcher = Own(std::make_shared<PosixLauncher>());
-#endif
+DefaultPorts::DefaultPorts(Clipboard* clipboard)
+    : platform_(std::make_unique<PlatformPorts>(clipboard)) {
+    sane_ = platform_->sane();
 }
 
-DefaultPorts::~DefaultPorts() {
-    // The scanner (and its device thread) goes before the other adapters.
-    ports_ = Ports{};
-    sane_ = nullptr;
-    for (std::shared_ptr<void>& adapter : owned_) adapter.reset();
+DefaultPorts::~DefaultPorts() = default;
+
+const Ports& DefaultPorts::ports() const {
+    return platform_->ports();
 }
 
 void DefaultPorts::FillMissing(Ports& ports) const {
-    if (!ports.scanner) ports.scanner = ports_.scanner;
-    if (!ports.jpeg) ports.jpeg = ports_.jpeg;
-    if (!ports.internet) ports.internet = ports_.internet;
-    if (!ports.objects) ports.objects = ports_.objects;
-    if (!ports.registry) ports.registry = ports_.registry;
-    if (!ports.launcher) ports.launcher = ports_.launcher;
+    platform_->FillMissing(ports);
 }
 
 void DefaultPorts::Attach([[maybe_unused]] Host& host, [[maybe_unused]] QWidget* parent) {

@@ -1,10 +1,9 @@
 #pragma once
-// The real platform adapters a Qt host uses by default: whichever of them this build
-// has (scanner, JPEG library, FTP, PDF object, registry, launcher). The Qt widget adds
-// its own host, clipboard and preview.
+// The real platform adapters a Qt host uses by default (the build's PlatformPorts), with
+// the Qt side of the scanner: its source list, settings dialog and progress window. The
+// Qt widget adds its own host, clipboard and preview.
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "ports/Ports.h"
 
@@ -14,6 +13,7 @@ class QWidget;
 
 namespace folioray {
 
+class PlatformPorts;
 class SaneScanner;
 
 // The Qt host's scanner settings (the chosen source, the acquisition defaults):
@@ -28,7 +28,7 @@ class DefaultPorts {
     DefaultPorts(const DefaultPorts&) = delete;
     DefaultPorts& operator=(const DefaultPorts&) = delete;
 
-    const Ports& ports() const { return ports_; }
+    const Ports& ports() const;
     // Fills every null scanner, jpeg, internet, objects, registry and launcher port of
     // `ports` with this set's adapter; host, clipboard and preview are left alone.
     void FillMissing(Ports& ports) const;
@@ -45,18 +45,12 @@ class DefaultPorts {
     void SetScannerDevice(const std::string& name);
 
   private:
-    template <class T>
-    T* Own(std::shared_ptr<T> adapter) {
-        owned_.push_back(adapter);
-        return adapter.get();
-    }
-
-    Ports ports_;
-    std::vector<std::shared_ptr<void>> owned_;  // port types need not be complete here
-    SaneScanner* sane_ = nullptr;               // the scanner, when this build has SANE
+    SaneScanner* sane_ = nullptr;  // the scanner, when this build has SANE
     QWidget* parent_ = nullptr;
     bool scanDialog_ = true;
     std::unique_ptr<QProgressDialog> progress_;  // while a scan with the dialog runs
+    // Last, so that it goes first: the scanner's callbacks use the members above.
+    std::unique_ptr<PlatformPorts> platform_;
 };
 
 }  // namespace folioray

@@ -64,10 +64,6 @@ int QtKeyOfChar(uint32_t ch) {
     return Qt::Key_unknown;
 }
 
-int ToPixels(float twips, float twipsPerPixel) {
-    return static_cast<int>(std::lround(twips / twipsPerPixel));
-}
-
 }  // namespace
 
 float TwipsPerPixelX(const QWidget* widget) {
@@ -152,13 +148,13 @@ bool QtHost::PostMessage(uint32_t msg, uint32_t wParam, uint32_t lParam) {
     // The target is taken afresh for every message, as the container window would be.
     QWidget* target = keyTarget();
     if (!target) return false;
-    const quint32 scanCode = (lParam >> 16) & 0xFF;
+    const quint32 scanCode = ScanCodeOf(lParam);
     QKeyEvent* event = nullptr;
     switch (msg) {
         case WM_KEYDOWN:
         case WM_KEYUP: {
             const bool up = msg == WM_KEYUP;
-            const bool repeat = !up && (lParam & 0x40000000u) != 0;
+            const bool repeat = !up && IsKeyRepeat(lParam);
             event =
                 new QKeyEvent(up ? QEvent::KeyRelease : QEvent::KeyPress, QtKeyOfVirtualKey(wParam),
                               Qt::NoModifier, scanCode, wParam, 0, QString(), repeat);

@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <cstdint>
 
-#include "page/PostKeys.h"
 #include "ports/Host.h"
+#include "ports/KeyMessages.h"
 
 namespace folioray {
 

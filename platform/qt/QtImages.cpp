@@ -9,8 +9,7 @@
 #include <QTransform>
 #include <cstring>
 
-#include "acquire/ClipboardDib.h"
-#include "imaging/PictureDib.h"
+#include "runtime/ClipboardDib.h"
 #include "runtime/VbError.h"
 
 namespace folioray {

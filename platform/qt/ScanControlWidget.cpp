@@ -40,10 +40,6 @@ QString FromModelText(const std::string& text) {
     return lf;
 }
 
-int ToPixels(float twips, float twipsPerPixel) {
-    return static_cast<int>(std::lround(twips / twipsPerPixel));
-}
-
 int ClampToInt(float v) {
     if (std::isnan(v)) return 0;
     if (v <= -2147483648.0f) return std::numeric_limits<int>::min();

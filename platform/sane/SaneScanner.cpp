@@ -17,8 +17,8 @@
 #include <mutex>
 #include <thread>
 
-#include "acquire/ClipboardDib.h"
 #include "platform/sane/SaneFrames.h"
+#include "runtime/ClipboardDib.h"
 
 namespace folioray {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "imaging/JfifDensity.h"
 #include "runtime/FileOps.h"
+#include "runtime/JfifDensity.h"
 
 namespace folioray {
 

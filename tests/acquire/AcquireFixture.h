@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "acquire/ObjectRegistry.h"
 #include "control/ScanControl.h"
 #include "imaging/PictureDib.h"
 #include "platform/haru/HaruImageStream.h"
@@ -20,6 +19,7 @@
 #include "platform/headless/HeadlessPreview.h"
 #include "platform/headless/MemoryClipboard.h"
 #include "platform/turbojpeg/TurboJpegLibrary.h"
+#include "ports/ObjectRegistry.h"
 #include "runtime/Format.h"
 #include "tests/support/ScriptedScanner.h"
 #include "tests/support/TempDir.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "acquire/ClipboardDib.h"
+#include "runtime/ClipboardDib.h"
 #include "runtime/VbError.h"
 #include "tests/acquire/Tools.h"
 #include "tests/support/ParamName.h"

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <memory>
 
-#include "acquire/ClipboardDib.h"
 #include "platform/sane/SaneFrames.h"
+#include "runtime/ClipboardDib.h"
 #include "tests/acquire/Tools.h"
 #include "tests/support/ParamName.h"
 

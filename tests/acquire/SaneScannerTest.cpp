@@ -7,10 +7,10 @@
 #include <atomic>
 #include <cstdlib>
 
-#include "acquire/ClipboardDib.h"
 #include "apps/folioray/PictureFile.h"
 #include "platform/headless/MemoryClipboard.h"
 #include "platform/sane/SaneScanner.h"
+#include "runtime/ClipboardDib.h"
 #include "tests/acquire/SaneTestDevice.h"
 #include "tests/acquire/Tools.h"
 #include "tests/support/ParamName.h"

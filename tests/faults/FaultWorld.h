@@ -25,7 +25,6 @@
 #include <string>
 #include <vector>
 
-#include "acquire/ObjectRegistry.h"
 #include "control/ScanControl.h"
 #include "platform/curl/CurlInternet.h"
 #include "platform/haru/HaruImageStream.h"
@@ -34,6 +33,7 @@
 #include "platform/headless/MemoryClipboard.h"
 #include "platform/sane/SaneScanner.h"
 #include "platform/turbojpeg/TurboJpegLibrary.h"
+#include "ports/ObjectRegistry.h"
 #include "tests/acquire/SaneTestDevice.h"
 #include "tests/support/TempDir.h"
 

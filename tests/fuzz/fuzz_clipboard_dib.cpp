@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "acquire/ClipboardDib.h"
+#include "runtime/ClipboardDib.h"
 #include "runtime/VbError.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "acquire/ClipboardDib.h"
 #include "apps/folioray/PictureFile.h"
+#include "runtime/ClipboardDib.h"
 #include "runtime/VbError.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "imaging/JfifDensity.h"
+#include "runtime/JfifDensity.h"
 
 #include <cmath>
 #include <cstring>

@@ -5,6 +5,8 @@
 // bit-field masks; 24 bits; rows bottom-up or top-down. Every header field is checked
 // against the byte count before a pixel is read; anything else throws VbError 481
 // ("Invalid picture"), and a picture too large to hold throws VbError 7.
+// The other way, pictures go onto the clipboard as a 40-byte BITMAPINFOHEADER (24-bit,
+// BI_RGB, no colour table) followed by the rows, bottom-up and padded to 4 bytes.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -24,5 +26,13 @@ Picture PictureFromDib(const uint8_t* data, size_t size, size_t bitsOffset);
 // Where a packed DIB's pixels start (after header, masks and colour table); VbError 481
 // when the header is not one PictureFromDib accepts.
 size_t PackedDibBitsOffset(const uint8_t* data, size_t size);
+
+inline constexpr uint32_t kBitmapInfoHeaderSize = 40;
+
+// Empty when the picture is not a well-formed bitmap (not a bitmap, no size, or fewer
+// pixel bytes than its size needs).
+std::vector<uint8_t> MakeDib(const Picture& picture);
+// The same from raw 24-bit rows of `stride` bytes (stride >= width * 3).
+std::vector<uint8_t> MakeDib(int32_t width, int32_t height, int32_t stride, const uint8_t* bits);
 
 }  // namespace folioray

@@ -1,0 +1,103 @@
+#include "platform/wiring/PlatformPorts.h"
+
+// FOLIORAY_HAVE_<ADAPTER> is defined by the build for each adapter library it links.
+#if defined(FOLIORAY_HAVE_SANE)
+#include "platform/sane/SaneScanner.h"
+#endif
+#if defined(FOLIORAY_HAVE_TURBOJPEG)
+#include "platform/turbojpeg/TurboJpegLibrary.h"
+#endif
+#if defined(FOLIORAY_HAVE_CURL)
+#include "platform/curl/CurlInternet.h"
+#endif
+#if defined(FOLIORAY_HAVE_HARU)
+#include "platform/haru/HaruImageStream.h"
+#include "ports/ObjectRegistry.h"
+#endif
+#if defined(FOLIORAY_HAVE_POSIX)
+#include "platform/posix/PosixLauncher.h"
+#include "platform/posix/RegFile.h"
+#endif
+
+namespace folioray {
+
+// Each adapter is made in its own spot below, so that one can be made lazily or left out
+// without touching the others. Members go in reverse order: the scanner and its device
+// thread go first.
+struct PlatformPorts::Adapters {
+#if defined(FOLIORAY_HAVE_POSIX)
+    std::unique_ptr<RegFileRegistry> registry;
+    std::unique_ptr<PosixLauncher> launcher;
+#endif
+#if defined(FOLIORAY_HAVE_HARU)
+    std::unique_ptr<ObjectRegistry> objects;
+#endif
+#if defined(FOLIORAY_HAVE_CURL)
+    std::unique_ptr<CurlInternet> internet;
+#endif
+#if defined(FOLIORAY_HAVE_TURBOJPEG)
+    std::unique_ptr<TurboJpegLibrary> jpeg;
+#endif
+#if defined(FOLIORAY_HAVE_SANE)
+    std::unique_ptr<SaneScanner> sane;
+#endif
+};
+
+PlatformPorts::PlatformPorts([[maybe_unused]] Clipboard* clipboard)
+    : adapters_(std::make_unique<Adapters>()) {
+    [[maybe_unused]] Adapters& a = *adapters_;
+#if defined(FOLIORAY_HAVE_SANE)
+    if (clipboard) {
+        a.sane = std::make_unique<SaneScanner>(*clipboard);
+        ports_.scanner = a.sane.get();
+    }
+#endif
+#if defined(FOLIORAY_HAVE_TURBOJPEG)
+    a.jpeg = std::make_unique<TurboJpegLibrary>();
+    ports_.jpeg = a.jpeg.get();
+#endif
+#if defined(FOLIORAY_HAVE_CURL)
+    a.internet = std::make_unique<CurlInternet>();
+    ports_.internet = a.internet.get();
+#endif
+#if defined(FOLIORAY_HAVE_HARU)
+    a.objects = std::make_unique<ObjectRegistry>();
+    RegisterImageStream(*a.objects);
+    ports_.objects = a.objects.get();
+#endif
+#if defined(FOLIORAY_HAVE_POSIX)
+    a.registry = std::make_unique<RegFileRegistry>(RegFileRegistry::DefaultPath());
+    ports_.registry = a.registry.get();
+    a.launcher = std::make_unique<PosixLauncher>();
+    ports_.launcher = a.launcher.get();
+#endif
+}
+
+PlatformPorts::~PlatformPorts() = default;
+
+void PlatformPorts::FillMissing(Ports& ports) const {
+    if (!ports.scanner) ports.scanner = ports_.scanner;
+    if (!ports.jpeg) ports.jpeg = ports_.jpeg;
+    if (!ports.internet) ports.internet = ports_.internet;
+    if (!ports.objects) ports.objects = ports_.objects;
+    if (!ports.registry) ports.registry = ports_.registry;
+    if (!ports.launcher) ports.launcher = ports_.launcher;
+}
+
+SaneScanner* PlatformPorts::sane() const {
+#if defined(FOLIORAY_HAVE_SANE)
+    return adapters_->sane.get();
+#else
+    return nullptr;
+#endif
+}
+
+RegFileRegistry* PlatformPorts::registryFile() const {
+#if defined(FOLIORAY_HAVE_POSIX)
+    return adapters_->registry.get();
+#else
+    return nullptr;
+#endif
+}
+
+}  // namespace folioray
