@@ -29,12 +29,32 @@ enum Kind { kSession = 1, kConnection = 2, kFile = 3, kFind = 4 };
 // WinINet keeps both per thread; so does this layer.
 thread_local uint32_t t_error = 0;
 thread_local std::string t_response;
+// libcurl's own words on the last error, when it gave any; FormatMessage adds them.
+thread_local std::string t_detail;
 
 template <class T>
-T Fail(uint32_t code, T value) {
+T Fail(uint32_t code, T value, std::string detail = {}) {
     t_error = code;
+    t_detail = std::move(detail);
     return value;
 }
+
+struct EasyCleanup {
+    void operator()(CURL* e) const { curl_easy_cleanup(e); }
+};
+struct MultiCleanup {
+    void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+};
+struct SlistFree {
+    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+struct FileClose {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using EasyPtr = std::unique_ptr<CURL, EasyCleanup>;
+using MultiPtr = std::unique_ptr<CURLM, MultiCleanup>;
+using SlistPtr = std::unique_ptr<curl_slist, SlistFree>;
+using FilePtr = std::unique_ptr<std::FILE, FileClose>;
 
 bool HasLineBreakOrNul(const std::string& s) {
     return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
@@ -163,13 +183,10 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         : Object(kConnection, session), timeouts(t), flushSize(flush), wait(waitCallback) {}
     ~Connection() override {
         holdControl = false;
-        if (easy) {
-            if (added) Abort();
-            curl_easy_cleanup(easy);
-        }
-        if (multi) curl_multi_cleanup(multi);  // ends the control connection (QUIT)
+        if (added) Abort();
+        easy.reset();
+        multi.reset();  // ends the control connection (QUIT)
         ReleaseControl();
-        curl_slist_free_all(quote);
     }
 
     Timeouts timeouts;
@@ -180,8 +197,8 @@ struct CurlInternet::Connection final : CurlInternet::Object {
     std::string user, password;
     bool passive = false;
     std::string cwd;  // "" (the login directory) or a path ending in '/'
-    CURLM* multi = nullptr;
-    CURL* easy = nullptr;
+    MultiPtr multi;
+    EasyPtr easy;
     bool added = false;
     HINTERNET openFile = 0;
 
@@ -196,7 +213,11 @@ struct CurlInternet::Connection final : CurlInternet::Object {
 
     // Replies on the control connection.
     FtpReplyReader replies;
-    curl_slist* quote = nullptr;
+    SlistPtr quote;
+
+    // libcurl's text for a failure, and the first option it refused for this operation.
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    std::string refused;
 
     // The sockets libcurl has open. During a store the control connection is not closed
     // with the transfer when that fails: the server's reason may still be on its way.
@@ -320,31 +341,33 @@ struct CurlInternet::Connection final : CurlInternet::Object {
     // Fresh options for one operation on `path` (relative to the login directory unless
     // it starts with '/').
     void Prepare(const std::string& path) {
-        curl_easy_reset(easy);
-        std::string url = urlBase + EncodePath(path);
-        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+        curl_easy_reset(easy.get());
+        refused.clear();
+        errorBuffer[0] = '\0';
+        Set(CURLOPT_ERRORBUFFER, errorBuffer);
+        const std::string url = urlBase + EncodePath(path);
+        Set(CURLOPT_URL, url.c_str());
+        Set(CURLOPT_PROTOCOLS_STR, "ftp");
         if (!user.empty()) {
-            curl_easy_setopt(easy, CURLOPT_USERNAME, user.c_str());
-            curl_easy_setopt(easy, CURLOPT_PASSWORD, password.c_str());
+            Set(CURLOPT_USERNAME, user.c_str());
+            Set(CURLOPT_PASSWORD, password.c_str());
         }
-        curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
-        curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, timeouts.connectMs);
-        curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                         std::max(1L, (timeouts.responseMs + 999) / 1000));
-        curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, timeouts.responseMs);
-        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &Connection::SockOptCb);
-        curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, this);
-        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Connection::CloseSocketCb);
-        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
+        Set(CURLOPT_PATH_AS_IS, 1L);
+        Set(CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+        Set(CURLOPT_CONNECTTIMEOUT_MS, timeouts.connectMs);
+        Set(CURLOPT_SERVER_RESPONSE_TIMEOUT, std::max(1L, (timeouts.responseMs + 999) / 1000));
+        Set(CURLOPT_ACCEPTTIMEOUT_MS, timeouts.responseMs);
+        Set(CURLOPT_NOSIGNAL, 1L);
+        Set(CURLOPT_SOCKOPTFUNCTION, &Connection::SockOptCb);
+        Set(CURLOPT_SOCKOPTDATA, this);
+        Set(CURLOPT_CLOSESOCKETFUNCTION, &Connection::CloseSocketCb);
+        Set(CURLOPT_CLOSESOCKETDATA, this);
         // Replies are read through the debug hook; nothing is printed.
-        curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
-        curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &Connection::DebugCb);
-        curl_easy_setopt(easy, CURLOPT_DEBUGDATA, this);
-        curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, static_cast<long>(flushSize));
-        if (!passive) curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
+        Set(CURLOPT_VERBOSE, 1L);
+        Set(CURLOPT_DEBUGFUNCTION, &Connection::DebugCb);
+        Set(CURLOPT_DEBUGDATA, this);
+        Set(CURLOPT_UPLOAD_BUFFERSIZE, static_cast<long>(flushSize));
+        if (!passive) Set(CURLOPT_FTPPORT, "-");
         done = false;
         result = CURLE_OK;
         lastCode = 0;
@@ -353,14 +376,43 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         replies.Reset();
         holdControl = false;
         ReleaseControl();
-        curl_slist_free_all(quote);
-        quote = nullptr;
+        quote.reset();
         for (curl_socket_t fd : accepted) sockets.erase(fd);
         accepted.clear();
     }
 
+    // Every option goes through here. The first one libcurl refuses fails the operation
+    // when it starts, named in the error's text: a transfer never runs with half its
+    // settings.
+    template <class T>
+    void Set(CURLoption option, T value) {
+        const CURLcode rc = curl_easy_setopt(easy.get(), option, value);
+        if (rc == CURLE_OK || !refused.empty()) return;
+        const curl_easyoption* o = curl_easy_option_by_id(option);
+        refused = "libcurl refused CURLOPT_" +
+                  (o ? std::string(o->name) : std::to_string(static_cast<int>(option))) + ": " +
+                  curl_easy_strerror(rc);
+    }
+
+    // libcurl's text on the failure (the password, should it echo one, masked).
+    std::string Detail() const {
+        if (!refused.empty()) return refused;
+        if (result == CURLE_OK || replies.Overflowed() || lastCode >= 400) return {};
+        return MaskSecret(errorBuffer, password);
+    }
+
+    template <class T>
+    T Failed(T value) {
+        return Fail(ErrorCode(), value, Detail());
+    }
+
     bool Start() {
-        if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
+        if (!refused.empty()) {
+            done = true;
+            result = CURLE_BAD_FUNCTION_ARGUMENT;
+            return false;
+        }
+        if (curl_multi_add_handle(multi.get(), easy.get()) != CURLM_OK) {
             done = true;
             result = CURLE_OUT_OF_MEMORY;
             return false;
@@ -370,7 +422,7 @@ struct CurlInternet::Connection final : CurlInternet::Object {
     }
 
     void Detach() {
-        if (added) curl_multi_remove_handle(multi, easy);
+        if (added) curl_multi_remove_handle(multi.get(), easy.get());
         added = false;
     }
 
@@ -386,15 +438,15 @@ struct CurlInternet::Connection final : CurlInternet::Object {
             if (until()) return true;
             if (done) return false;
             int running = 0;
-            CURLMcode mc = curl_multi_perform(multi, &running);
+            CURLMcode mc = curl_multi_perform(multi.get(), &running);
             if (mc != CURLM_OK) {
                 done = true;
                 result = CURLE_OUT_OF_MEMORY;
                 return false;
             }
             int queued = 0;
-            while (CURLMsg* m = curl_multi_info_read(multi, &queued)) {
-                if (m->msg == CURLMSG_DONE && m->easy_handle == easy) {
+            while (CURLMsg* m = curl_multi_info_read(multi.get(), &queued)) {
+                if (m->msg == CURLMSG_DONE && m->easy_handle == easy.get()) {
                     done = true;
                     result = m->data.result;
                 }
@@ -422,7 +474,7 @@ struct CurlInternet::Connection final : CurlInternet::Object {
             // lengthened while nothing happens.
             // The host is pumped between short slices, so that its window keeps painting.
             int ready = 0;
-            curl_multi_poll(multi, nullptr, 0, waitMs, &ready);
+            curl_multi_poll(multi.get(), nullptr, 0, waitMs, &ready);
             Pump(ready == 0);
             waitMs = ready ? 1 : std::min(waitMs * 2, kPumpMs);
         }
@@ -491,6 +543,7 @@ struct CurlInternet::RemoteFile final : CurlInternet::Object {
     bool started = false;
     bool failed = false;
     uint32_t error = 0;
+    std::string detail;
 
     static size_t ReadCb(char* out, size_t size, size_t n, void* userp) {
         auto* f = static_cast<RemoteFile*>(userp);
@@ -515,7 +568,7 @@ struct CurlInternet::RemoteFile final : CurlInternet::Object {
     void Resume() {
         if (paused) {
             paused = false;
-            curl_easy_pause(connection->easy, CURLPAUSE_CONT);
+            curl_easy_pause(connection->easy.get(), CURLPAUSE_CONT);
         }
     }
 
@@ -524,8 +577,8 @@ struct CurlInternet::RemoteFile final : CurlInternet::Object {
         failed = true;
         error = connection->result == CURLE_OK ? inet::kErrorConnectionAborted
                                                : connection->ErrorCode();
-        t_error = error;
-        return false;
+        detail = connection->Detail();
+        return Fail(error, false, detail);
     }
 
     // Hands everything written so far to the transfer.
@@ -537,10 +590,7 @@ struct CurlInternet::RemoteFile final : CurlInternet::Object {
 
     // Ends the upload and waits for the server's confirmation.
     bool Finish() {
-        if (failed) {
-            t_error = error;
-            return false;
-        }
+        if (failed) return Fail(error, false, detail);
         eof = true;
         Resume();
         connection->Drive([] { return false; });
@@ -599,13 +649,13 @@ HINTERNET CurlInternet::InternetConnectA(HINTERNET session, const std::string& s
     c->password = password;
     c->replies.SetSecret(password);
     c->passive = (flags & inet::kFlagPassive) != 0;
-    c->multi = curl_multi_init();
-    c->easy = curl_easy_init();
+    c->multi.reset(curl_multi_init());
+    c->easy.reset(curl_easy_init());
     if (!c->multi || !c->easy) return Fail<HINTERNET>(inet::kErrorInternalError, 0);
     // Log in now: a wrong password or a dead server shows here, as callers expect.
     c->Prepare("");
-    curl_easy_setopt(c->easy, CURLOPT_NOBODY, 1L);
-    if (!c->RunToEnd()) return Fail<HINTERNET>(c->ErrorCode(), 0);
+    c->Set(CURLOPT_NOBODY, 1L);
+    if (!c->RunToEnd()) return c->Failed<HINTERNET>(0);
     return Add(std::move(c));
 }
 
@@ -617,8 +667,8 @@ bool CurlInternet::FtpSetCurrentDirectoryA(HINTERNET connection, const std::stri
     std::string path = dir[0] == '/' ? dir : c->cwd + dir;
     if (path.back() != '/') path += '/';
     c->Prepare(path);
-    curl_easy_setopt(c->easy, CURLOPT_NOBODY, 1L);
-    if (!c->RunToEnd()) return Fail(c->ErrorCode(), false);
+    c->Set(CURLOPT_NOBODY, 1L);
+    if (!c->RunToEnd()) return c->Failed(false);
     c->cwd = path;
     return true;
 }
@@ -635,19 +685,18 @@ HINTERNET CurlInternet::FtpOpenFileA(HINTERNET connection, const std::string& fi
     auto f = std::make_unique<RemoteFile>(connection, c);
     f->pending.reserve(c->flushSize + 4096);
     c->Prepare(fileName[0] == '/' ? fileName : c->cwd + fileName);
-    curl_easy_setopt(c->easy, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(c->easy, CURLOPT_READFUNCTION, &RemoteFile::ReadCb);
-    curl_easy_setopt(c->easy, CURLOPT_READDATA, f.get());
-    curl_easy_setopt(c->easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
-    curl_easy_setopt(c->easy, CURLOPT_TRANSFERTEXT,
-                     (flags & 3u) == inet::kTransferTypeAscii ? 1L : 0L);
-    if (!c->Start()) return Fail<HINTERNET>(inet::kErrorInternalError, 0);
+    c->Set(CURLOPT_UPLOAD, 1L);
+    c->Set(CURLOPT_READFUNCTION, &RemoteFile::ReadCb);
+    c->Set(CURLOPT_READDATA, f.get());
+    c->Set(CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
+    c->Set(CURLOPT_TRANSFERTEXT, (flags & 3u) == inet::kTransferTypeAscii ? 1L : 0L);
+    if (!c->Start()) return c->Failed<HINTERNET>(0);
     // The store has begun once the transfer asks for its first bytes.
     RemoteFile* raw = f.get();
     if (!c->Drive([raw] { return raw->started; })) {
         c->Detach();
-        return Fail<HINTERNET>(
-            c->result == CURLE_OK ? inet::kErrorConnectionAborted : c->ErrorCode(), 0);
+        if (c->result == CURLE_OK) return Fail<HINTERNET>(inet::kErrorConnectionAborted, 0);
+        return c->Failed<HINTERNET>(0);
     }
     c->holdControl = true;
     HINTERNET h = Add(std::move(f));
@@ -668,7 +717,7 @@ bool CurlInternet::InternetWriteFile(HINTERNET file, const void* buffer, uint32_
     }
     if (written) *written = 0;
     if (!f) return false;
-    if (f->failed) return Fail(f->error, false);
+    if (f->failed) return Fail(f->error, false, f->detail);
     if (length > 0 && !buffer) return Fail(inet::kErrorInvalidParameter, false);
     const char* p = static_cast<const char*>(buffer);
     f->pending.insert(f->pending.end(), p, p + length);
@@ -726,11 +775,11 @@ bool CurlInternet::FtpDeleteFileA(HINTERNET connection, const std::string& fileN
     // Sent once the current directory is reached (commands before the transfer would run
     // wherever a reused connection was left).
     c->Prepare(c->cwd);
-    c->quote = curl_slist_append(nullptr, ("DELE " + fileName).c_str());
+    c->quote.reset(curl_slist_append(nullptr, ("DELE " + fileName).c_str()));
     if (!c->quote) return Fail(inet::kErrorInternalError, false);
-    curl_easy_setopt(c->easy, CURLOPT_POSTQUOTE, c->quote);
-    curl_easy_setopt(c->easy, CURLOPT_NOBODY, 1L);
-    if (!c->RunToEnd()) return Fail(c->ErrorCode(), false);
+    c->Set(CURLOPT_POSTQUOTE, c->quote.get());
+    c->Set(CURLOPT_NOBODY, 1L);
+    if (!c->RunToEnd()) return c->Failed(false);
     return true;
 }
 
@@ -752,15 +801,15 @@ HINTERNET CurlInternet::FtpFindFirstFileA(HINTERNET connection, const std::strin
     if (name.empty()) return Fail<HINTERNET>(inet::kErrorInvalidParameter, 0);
     c->Prepare(!dir.empty() && dir[0] == '/' ? dir : c->cwd + dir);
     std::string list = "LIST " + name;
-    curl_easy_setopt(c->easy, CURLOPT_CUSTOMREQUEST, list.c_str());
-    curl_easy_setopt(c->easy, CURLOPT_WRITEFUNCTION, &Connection::BodyCb);
-    curl_easy_setopt(c->easy, CURLOPT_WRITEDATA, c);
+    c->Set(CURLOPT_CUSTOMREQUEST, list.c_str());
+    c->Set(CURLOPT_WRITEFUNCTION, &Connection::BodyCb);
+    c->Set(CURLOPT_WRITEDATA, c);
     if (!c->RunToEnd() && !c->listingCut) {
         // 450 and 550 to a LIST mean that nothing matched.
         if (c->lastCode == 450 || c->lastCode == 550) {
             return Fail<HINTERNET>(inet::kErrorNoMoreFiles, 0);
         }
-        return Fail<HINTERNET>(c->ErrorCode(), 0);
+        return c->Failed<HINTERNET>(0);
     }
     FtpFindData data;
     bool found = false;
@@ -789,22 +838,18 @@ bool CurlInternet::FtpPutFileA(HINTERNET connection, const std::string& localFil
     if (remoteFile.empty() || remoteFile.back() == '/' || HasLineBreakOrNul(remoteFile)) {
         return Fail(inet::kErrorInvalidParameter, false);
     }
-    std::FILE* in = std::fopen(localFile.c_str(), "rb");
+    FilePtr in(std::fopen(localFile.c_str(), "rb"));
     if (!in) return Fail(ErrorFromErrno(errno), false);
     struct stat st {};
-    if (::fstat(::fileno(in), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(in);
+    if (::fstat(::fileno(in.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
         return Fail(inet::kErrorReadFault, false);
     }
     c->Prepare(remoteFile[0] == '/' ? remoteFile : c->cwd + remoteFile);
-    curl_easy_setopt(c->easy, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(c->easy, CURLOPT_READDATA, in);  // the default callback freads it
-    curl_easy_setopt(c->easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(st.st_size));
-    curl_easy_setopt(c->easy, CURLOPT_TRANSFERTEXT,
-                     (flags & 3u) == inet::kTransferTypeAscii ? 1L : 0L);
-    bool ok = c->RunToEnd();
-    std::fclose(in);
-    return ok ? true : Fail(c->ErrorCode(), false);
+    c->Set(CURLOPT_UPLOAD, 1L);
+    c->Set(CURLOPT_READDATA, in.get());  // the default callback freads it
+    c->Set(CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(st.st_size));
+    c->Set(CURLOPT_TRANSFERTEXT, (flags & 3u) == inet::kTransferTypeAscii ? 1L : 0L);
+    return c->RunToEnd() ? true : c->Failed(false);
 }
 
 uint32_t CurlInternet::GetLastError() {
@@ -824,7 +869,12 @@ bool CurlInternet::InternetGetLastResponseInfoA(uint32_t* error, std::string& bu
 }
 
 std::string CurlInternet::FormatMessage(uint32_t code, size_t bufferSize) {
-    return inet::FormatMessageText(code, bufferSize);
+    const char* text = inet::MessageText(code);
+    if (!text || code != t_error || t_detail.empty())
+        return inet::FormatMessageText(code, bufferSize);
+    std::string s = std::string(text) + " (" + t_detail + ")\r\n";
+    if (s.size() > bufferSize - 1) s.resize(bufferSize == 0 ? 0 : bufferSize - 1);
+    return s;
 }
 
 }  // namespace folioray

@@ -205,7 +205,8 @@ void SilentServer(Ctx& r) {
 }
 
 const std::string kTimedOut =
-    "InternetConnect error code: 12002 Message: The operation timed out.\r\n";
+    "InternetConnect error code: 12002 Message: The operation timed out. (server response "
+    "timeout)\r\n";
 
 std::vector<Row> Rows() {
     std::vector<Row> rows = {
@@ -327,7 +328,7 @@ std::vector<Row> Rows() {
             "Upload_NothingListening",
             [](Ctx& r) { r.server = "127.0.0.1:" + std::to_string(test::ClosedPort()); },
             "InternetConnect error code: 12029 Message: A connection to the server could not be "
-            "established.\r\n"),
+            "established. (Failed to connect to 127.0.0.1 port ..."),
         Upload(
             "Upload_OverLongLine",
             [](Ctx& r) {
@@ -339,7 +340,7 @@ std::vector<Row> Rows() {
                 });
             },
             "InternetConnect error code: 12031 Message: The connection with the server was "
-            "reset.\r\n"),
+            "reset. (Too large response headers: 311296 > 307200)\r\n"),
         Upload(
             "Upload_MultiLineReplyWithoutEnd",
             [](Ctx& r) {
@@ -449,7 +450,9 @@ TEST_P(FaultMatrixTest, GivesItsOutcome) {
         expectedMessages.push_back(Replace(m, "{fs}", run.description));
     EXPECT_EQ(messages, expectedMessages);
     if (row.command == Command::Upload) {
-        EXPECT_EQ(Show(result), Show(row.upload));
+        // "..." ends a prefix: libcurl's text holds a port and a time.
+        const size_t dots = row.upload.find("...");
+        EXPECT_EQ(Show(result.substr(0, dots)), Show(row.upload.substr(0, dots)));
     }
     std::set<std::string> names;
     for (const auto& [name, bytes] : files) {
