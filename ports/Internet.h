@@ -40,12 +40,21 @@ inline constexpr uint32_t kErrorIncorrectPassword = 12014;
 inline constexpr uint32_t kErrorLoginFailure = 12015;
 inline constexpr uint32_t kErrorInvalidOperation = 12016;
 inline constexpr uint32_t kErrorIncorrectHandleType = 12018;
+inline constexpr uint32_t kErrorCertDateInvalid = 12037;
+inline constexpr uint32_t kErrorCertNameInvalid = 12038;
+inline constexpr uint32_t kErrorInvalidCa = 12045;
 inline constexpr uint32_t kErrorCannotConnect = 12029;
 inline constexpr uint32_t kErrorConnectionAborted = 12030;
 inline constexpr uint32_t kErrorConnectionReset = 12031;
 inline constexpr uint32_t kErrorFtpTransferInProgress = 12110;
 inline constexpr uint32_t kErrorFtpDropped = 12111;
 inline constexpr uint32_t kErrorInvalidServerResponse = 12152;
+inline constexpr uint32_t kErrorSecureChannel = 12157;
+// Windows has no numbers for these.
+inline constexpr uint32_t kErrorTlsRefused = 12901;
+inline constexpr uint32_t kErrorHostKeyUnknown = 12902;
+inline constexpr uint32_t kErrorHostKeyMismatch = 12903;
+inline constexpr uint32_t kErrorActiveTlsUnavailable = 12904;
 
 // FormatMessage's and InternetGetLastResponseInfoA's buffer sizes as the client uses them.
 inline constexpr size_t kMessageBufferSize = 256;
@@ -67,7 +76,9 @@ class Internet {
     virtual HINTERNET InternetOpenA(const std::string& agent, uint32_t accessType,
                                     const char* proxy, const char* proxyBypass, uint32_t flags) = 0;
     // Connects and logs in before it returns. `server` may carry a port ("host:port",
-    // "[v6addr]:port"); otherwise `port`, and for port 0 the FTP default, 21.
+    // "[v6addr]:port"); otherwise `port`, and for port 0 the FTP default, 21. A scheme
+    // selects the transport: "ftp://", "ftps://" (TLS after AUTH TLS, port 21),
+    // "ftps-implicit://" (TLS from the start, port 990) or "sftp://" (SSH, port 22).
     virtual HINTERNET InternetConnectA(HINTERNET session, const std::string& server, uint16_t port,
                                        const std::string& user, const std::string& password,
                                        uint32_t service, uint32_t flags, uintptr_t context) = 0;

@@ -43,6 +43,23 @@ inline const char* MessageText(uint32_t code) {
             return "The operation is not valid here.";
         case kErrorIncorrectHandleType:
             return "The handle is of the wrong type for this operation.";
+        case kErrorCertDateInvalid:
+            return "The server's certificate has expired or is not yet valid.";
+        case kErrorCertNameInvalid:
+            return "The server's certificate is for another name (name mismatch).";
+        case kErrorInvalidCa:
+            return "The server's certificate is not trusted: no trusted authority issued it.";
+        case kErrorSecureChannel:
+            return "A secure connection with the server could not be established.";
+        case kErrorTlsRefused:
+            return "The server does not offer TLS; nothing was sent without it.";
+        case kErrorHostKeyUnknown:
+            return "The server's host key is unknown: it is not in the known hosts file.";
+        case kErrorHostKeyMismatch:
+            return "The server's host key differs from the one in the known hosts file.";
+        case kErrorActiveTlsUnavailable:
+            return "Active mode is not available over TLS here (the file would go unencrypted); "
+                   "use passive mode.";
         case kErrorCannotConnect:
             return "A connection to the server could not be established.";
         case kErrorConnectionAborted:

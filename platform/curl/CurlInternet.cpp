@@ -2,7 +2,9 @@
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
+#include <fnmatch.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -160,6 +163,38 @@ bool SplitServerPort(const std::string& server, std::string& host, uint16_t& por
     return true;
 }
 
+bool ParseServer(const std::string& server, uint16_t port, Endpoint& out) {
+    static const struct {
+        const char* scheme;
+        Transport transport;
+        uint16_t port;
+    } kSchemes[] = {{"ftp://", Transport::Ftp, inet::kDefaultFtpPort},
+                    {"ftps://", Transport::FtpsExplicit, inet::kDefaultFtpPort},
+                    {"ftps-implicit://", Transport::FtpsImplicit, 990},
+                    {"sftp://", Transport::Sftp, 22}};
+    std::string rest = server;
+    out.transport = Transport::Ftp;
+    uint16_t p = port ? port : inet::kDefaultFtpPort;
+    const size_t sep = server.find("://");
+    if (sep != std::string::npos) {
+        const std::string scheme = ToLower(server.substr(0, sep + 3));
+        auto it = std::find_if(std::begin(kSchemes), std::end(kSchemes),
+                               [&](const auto& k) { return scheme == k.scheme; });
+        if (it == std::end(kSchemes)) return false;
+        out.transport = it->transport;
+        p = port ? port : it->port;
+        rest = server.substr(sep + 3);
+        if (!rest.empty() && rest.back() == '/') rest.pop_back();
+    }
+    out.port = p;
+    return SplitServerPort(rest, out.host, out.port);
+}
+
+bool CurlInternet::ActiveTlsIsSafe() {
+    // libcurl 7.88 was seen writing an active-mode data connection in clear text.
+    return curl_version_info(CURLVERSION_NOW)->version_num >= 0x080000;
+}
+
 struct CurlInternet::Object {
     Object(int k, HINTERNET p) : kind(k), parent(p) {}
     virtual ~Object() = default;
@@ -187,13 +222,18 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         easy.reset();
         multi.reset();  // ends the control connection (QUIT)
         ReleaseControl();
+        CloseLingering();
     }
 
     Timeouts timeouts;
     size_t flushSize;
     const std::function<void()>& wait;  // the host's pump
     std::chrono::steady_clock::time_point lastPump{};
-    std::string urlBase;  // "ftp://host:port/"
+    Transport transport = Transport::Ftp;
+    std::string urlBase;     // "ftp://host:port/"
+    std::string caBundle;    // empty: the system's authorities
+    std::string knownHosts;  // SFTP host keys
+    int hostKey = -1;        // how the server's host key compared (a curl_khmatch)
     std::string user, password;
     bool passive = false;
     std::string cwd;  // "" (the login directory) or a path ending in '/'
@@ -241,6 +281,11 @@ struct CurlInternet::Connection final : CurlInternet::Object {
             c->heldControl = fd;
             return 0;
         }
+        if (c->transport != Transport::Ftp && !c->resetting && !c->IsControl(fd)) {
+            ::shutdown(fd, SHUT_WR);
+            c->lingering.push_back(fd);
+            return 0;
+        }
         return ::close(fd);
     }
     // The control connection is the one to the server's own port (data connections go to
@@ -268,12 +313,34 @@ struct CurlInternet::Connection final : CurlInternet::Object {
     // a server a stored file is complete.
     void Abort() {
         holdControl = false;
-        for (curl_socket_t fd : sockets) {
-            const linger reset{1, 0};
-            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-        }
+        resetting = true;
+        for (curl_socket_t fd : sockets) Reset(fd);
         Detach();
         ReleaseControl();
+        resetting = false;
+    }
+
+    static void Reset(curl_socket_t fd) {
+        const linger reset{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    }
+
+    // A TLS data connection the transfer is done with is shut for writing but kept open
+    // until the operation ends: a TLS 1.3 server may still send its session tickets after
+    // the last byte was written, and meeting a closed socket they would draw a reset that
+    // cuts off whatever the server had not yet read.
+    std::vector<curl_socket_t> lingering;
+    bool resetting = false;
+
+    void CloseLingering() {
+        char sink[4096];
+        for (curl_socket_t fd : lingering) {
+            if (resetting) Reset(fd);
+            while (!resetting && ::recv(fd, sink, sizeof sink, MSG_DONTWAIT) > 0) {
+            }
+            ::close(fd);
+        }
+        lingering.clear();
     }
 
     void ReleaseControl() {
@@ -285,6 +352,7 @@ struct CurlInternet::Connection final : CurlInternet::Object {
     // from the held control connection for a short while.
     void ReadLateReply() {
         holdControl = false;
+        if (transport != Transport::Ftp) return ReleaseControl();  // not readable in clear
         if (heldControl == CURL_SOCKET_BAD) {
             // Still libcurl's: the connection is of no further use either way.
             for (curl_socket_t fd : sockets) {
@@ -326,6 +394,11 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         return 0;
     }
 
+    static size_t DiscardCb(char*, size_t size, size_t n, void* userp) {
+        ++static_cast<Connection*>(userp)->activity;
+        return size * n;
+    }
+
     static size_t BodyCb(char* p, size_t size, size_t n, void* userp) {
         auto* c = static_cast<Connection*>(userp);
         ++c->activity;
@@ -345,9 +418,27 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         refused.clear();
         errorBuffer[0] = '\0';
         Set(CURLOPT_ERRORBUFFER, errorBuffer);
-        const std::string url = urlBase + EncodePath(path);
-        Set(CURLOPT_URL, url.c_str());
-        Set(CURLOPT_PROTOCOLS_STR, "ftp");
+        Set(CURLOPT_URL, Url(path).c_str());
+        const bool sftp = transport == Transport::Sftp;
+        Set(CURLOPT_PROTOCOLS_STR, sftp                                   ? "sftp"
+                                   : transport == Transport::FtpsImplicit ? "ftps"
+                                                                          : "ftp");
+        if (transport != Transport::Ftp && !sftp) {
+            // Both channels, or nothing: a server without TLS is refused before the login.
+            Set(CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+            Set(CURLOPT_SSL_VERIFYPEER, 1L);
+            Set(CURLOPT_SSL_VERIFYHOST, 2L);
+            if (!caBundle.empty()) Set(CURLOPT_CAINFO, caBundle.c_str());
+        }
+        if (sftp) {
+            // The password is the only key: none of the user's own keys is offered.
+            Set(CURLOPT_SSH_AUTH_TYPES,
+                static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
+            Set(CURLOPT_SSH_KNOWNHOSTS, knownHosts.c_str());
+            Set(CURLOPT_SSH_KEYFUNCTION, &Connection::HostKeyCb);
+            Set(CURLOPT_SSH_KEYDATA, this);
+            hostKey = -1;
+        }
         if (!user.empty()) {
             Set(CURLOPT_USERNAME, user.c_str());
             Set(CURLOPT_PASSWORD, password.c_str());
@@ -367,7 +458,7 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         Set(CURLOPT_DEBUGFUNCTION, &Connection::DebugCb);
         Set(CURLOPT_DEBUGDATA, this);
         Set(CURLOPT_UPLOAD_BUFFERSIZE, static_cast<long>(flushSize));
-        if (!passive) Set(CURLOPT_FTPPORT, "-");
+        if (!passive && !sftp) Set(CURLOPT_FTPPORT, "-");
         done = false;
         result = CURLE_OK;
         lastCode = 0;
@@ -379,6 +470,21 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         quote.reset();
         for (curl_socket_t fd : accepted) sockets.erase(fd);
         accepted.clear();
+    }
+
+    // `path` is relative to the login directory unless it starts with '/'.
+    std::string Url(const std::string& path) const {
+        if (transport != Transport::Sftp) return urlBase + EncodePath(path);
+        // An SFTP URL's path is absolute; "~/" starts it in the login directory.
+        if (!path.empty() && path[0] == '/') return urlBase + EncodePath(path.substr(1));
+        return urlBase + "~/" + EncodePath(path);
+    }
+
+    // Only a key that the known hosts file holds for this host is taken.
+    static int HostKeyCb(CURL*, const curl_khkey*, const curl_khkey*, curl_khmatch match,
+                         void* userp) {
+        static_cast<Connection*>(userp)->hostKey = match;
+        return match == CURLKHMATCH_OK ? CURLKHSTAT_FINE : CURLKHSTAT_REJECT;
     }
 
     // Every option goes through here. The first one libcurl refuses fails the operation
@@ -401,9 +507,16 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         return MaskSecret(errorBuffer, password);
     }
 
+    // An SFTP server's refusal comes as libcurl's text: it stands as the server's reply.
     template <class T>
     T Failed(T value) {
-        return Fail(ErrorCode(), value, Detail());
+        const uint32_t code = ErrorCode();
+        std::string detail = Detail();
+        if (code == inet::kErrorExtendedError && lastCode < 400) {
+            t_response = detail + "\r\n";
+            detail.clear();
+        }
+        return Fail(code, value, std::move(detail));
     }
 
     bool Start() {
@@ -424,6 +537,7 @@ struct CurlInternet::Connection final : CurlInternet::Object {
     void Detach() {
         if (added) curl_multi_remove_handle(multi.get(), easy.get());
         added = false;
+        CloseLingering();
     }
 
     // Runs the operation until `until()` holds (true) or it ends (false, `result` set).
@@ -491,6 +605,35 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         // A reply without end, whichever side gave up on it first.
         if (replies.Overflowed()) return inet::kErrorInvalidServerResponse;
         if (result == CURLE_OK) return 0;
+        // The channel's own failures first: a plain server's answer to AUTH TLS is no reason.
+        switch (result) {
+            case CURLE_PEER_FAILED_VERIFICATION: {
+                if (transport == Transport::Sftp) {
+                    return hostKey == CURLKHMATCH_MISMATCH ? inet::kErrorHostKeyMismatch
+                                                           : inet::kErrorHostKeyUnknown;
+                }
+                long verify = 0;
+                curl_easy_getinfo(easy.get(), CURLINFO_SSL_VERIFYRESULT, &verify);
+                // A chain that verified failed on the name: libcurl then leaves 0 or 1
+                // ("unspecified"), OpenSSL 62 or 64 (name, address); 9 and 10 are "not yet
+                // valid" and "expired"; the rest are chains no trusted authority vouches for.
+                if (verify <= 1 || verify == 62 || verify == 64) return inet::kErrorCertNameInvalid;
+                return verify == 9 || verify == 10 ? inet::kErrorCertDateInvalid
+                                                   : inet::kErrorInvalidCa;
+            }
+            case CURLE_USE_SSL_FAILED:
+                return inet::kErrorTlsRefused;
+            case CURLE_SSL_CONNECT_ERROR:
+            case CURLE_SSL_CERTPROBLEM:
+            case CURLE_SSL_CIPHER:
+            case CURLE_SSL_CACERT_BADFILE:
+            case CURLE_SSL_ISSUER_ERROR:
+            case CURLE_SSL_CRL_BADFILE:
+            case CURLE_SSH:
+                return inet::kErrorSecureChannel;
+            default:
+                break;
+        }
         // The server said no: its reply is the message, whatever the transport did next.
         if (lastCode >= 400) return inet::kErrorExtendedError;
         switch (result) {
@@ -517,6 +660,11 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         switch (result) {
             case CURLE_LOGIN_DENIED:
                 return inet::kErrorLoginFailure;
+            case CURLE_REMOTE_ACCESS_DENIED:
+            case CURLE_REMOTE_FILE_NOT_FOUND:
+            case CURLE_REMOTE_DISK_FULL:
+            case CURLE_QUOTE_ERROR:
+                return inet::kErrorExtendedError;
             case CURLE_WEIRD_SERVER_REPLY:
             case CURLE_FTP_WEIRD_PASV_REPLY:
             case CURLE_FTP_WEIRD_227_FORMAT:
@@ -638,13 +786,29 @@ HINTERNET CurlInternet::InternetConnectA(HINTERNET session, const std::string& s
     if (HasLineBreakOrNul(server) || HasLineBreakOrNul(user) || HasLineBreakOrNul(password)) {
         return Fail<HINTERNET>(inet::kErrorInvalidParameter, 0);
     }
-    std::string host;
-    uint16_t p = port == inet::kInvalidPortNumber ? inet::kDefaultFtpPort : port;
-    if (!SplitServerPort(server, host, p)) return Fail<HINTERNET>(inet::kErrorInvalidUrl, 0);
+    Endpoint at;
+    if (!ParseServer(server, port, at)) return Fail<HINTERNET>(inet::kErrorInvalidUrl, 0);
+    const bool tls =
+        at.transport == Transport::FtpsExplicit || at.transport == Transport::FtpsImplicit;
+    if (tls && !(flags & inet::kFlagPassive) && !ActiveTlsIsSafe()) {
+        return Fail<HINTERNET>(inet::kErrorActiveTlsUnavailable, 0);
+    }
 
     auto c = std::make_unique<Connection>(session, timeouts_, flushSize_, wait_);
-    c->urlBase = "ftp://" + host + ":" + std::to_string(p) + "/";
-    c->serverPort = p;
+    c->transport = at.transport;
+    c->urlBase = std::string(at.transport == Transport::Sftp           ? "sftp://"
+                             : at.transport == Transport::FtpsImplicit ? "ftps://"
+                                                                       : "ftp://") +
+                 at.host + ":" + std::to_string(at.port) + "/";
+    c->serverPort = at.port;
+    if (const char* ca = std::getenv("CURL_CA_BUNDLE"); ca && *ca) c->caBundle = ca;
+    if (const char* kh = std::getenv(kKnownHostsVariable); kh && *kh) {
+        c->knownHosts = kh;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        c->knownHosts = std::string(home) + "/.ssh/known_hosts";
+    } else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
+        c->knownHosts = std::string(pw->pw_dir) + "/.ssh/known_hosts";
+    }
     c->user = user;
     c->password = password;
     c->replies.SetSecret(password);
@@ -667,7 +831,13 @@ bool CurlInternet::FtpSetCurrentDirectoryA(HINTERNET connection, const std::stri
     std::string path = dir[0] == '/' ? dir : c->cwd + dir;
     if (path.back() != '/') path += '/';
     c->Prepare(path);
-    c->Set(CURLOPT_NOBODY, 1L);
+    if (c->transport == Transport::Sftp) {
+        // Only a listing shows whether an SFTP folder is there.
+        c->Set(CURLOPT_WRITEFUNCTION, &Connection::DiscardCb);
+        c->Set(CURLOPT_WRITEDATA, c);
+    } else {
+        c->Set(CURLOPT_NOBODY, 1L);
+    }
     if (!c->RunToEnd()) return c->Failed(false);
     c->cwd = path;
     return true;
@@ -698,7 +868,7 @@ HINTERNET CurlInternet::FtpOpenFileA(HINTERNET connection, const std::string& fi
         if (c->result == CURLE_OK) return Fail<HINTERNET>(inet::kErrorConnectionAborted, 0);
         return c->Failed<HINTERNET>(0);
     }
-    c->holdControl = true;
+    c->holdControl = c->transport == Transport::Ftp;
     HINTERNET h = Add(std::move(f));
     c->openFile = h;
     return h;
@@ -775,9 +945,18 @@ bool CurlInternet::FtpDeleteFileA(HINTERNET connection, const std::string& fileN
     // Sent once the current directory is reached (commands before the transfer would run
     // wherever a reused connection was left).
     c->Prepare(c->cwd);
-    c->quote.reset(curl_slist_append(nullptr, ("DELE " + fileName).c_str()));
+    std::string command = "DELE " + fileName;
+    if (c->transport == Transport::Sftp) {
+        // Quoted, relative to the login directory as the file's URL is.
+        const std::string path = fileName[0] == '/' ? fileName : c->cwd + fileName;
+        command = "rm \"";
+        for (char ch : path)
+            command += ch == '"' || ch == '\\' ? std::string("\\") + ch : std::string(1, ch);
+        command += '"';
+    }
+    c->quote.reset(curl_slist_append(nullptr, command.c_str()));
     if (!c->quote) return Fail(inet::kErrorInternalError, false);
-    c->Set(CURLOPT_POSTQUOTE, c->quote.get());
+    c->Set(c->transport == Transport::Sftp ? CURLOPT_QUOTE : CURLOPT_POSTQUOTE, c->quote.get());
     c->Set(CURLOPT_NOBODY, 1L);
     if (!c->RunToEnd()) return c->Failed(false);
     return true;
@@ -800,8 +979,9 @@ HINTERNET CurlInternet::FtpFindFirstFileA(HINTERNET connection, const std::strin
     std::string name = slash == std::string::npos ? searchFile : searchFile.substr(slash + 1);
     if (name.empty()) return Fail<HINTERNET>(inet::kErrorInvalidParameter, 0);
     c->Prepare(!dir.empty() && dir[0] == '/' ? dir : c->cwd + dir);
-    std::string list = "LIST " + name;
-    c->Set(CURLOPT_CUSTOMREQUEST, list.c_str());
+    const bool sftp = c->transport == Transport::Sftp;
+    // SFTP lists the whole folder; the name is matched here.
+    if (!sftp) c->Set(CURLOPT_CUSTOMREQUEST, ("LIST " + name).c_str());
     c->Set(CURLOPT_WRITEFUNCTION, &Connection::BodyCb);
     c->Set(CURLOPT_WRITEDATA, c);
     if (!c->RunToEnd() && !c->listingCut) {
@@ -823,7 +1003,8 @@ HINTERNET CurlInternet::FtpFindFirstFileA(HINTERNET connection, const std::strin
         if (line.empty() || line.rfind("total ", 0) == 0) continue;
         if (!ParseFtpListLine(line, data))
             return Fail<HINTERNET>(inet::kErrorInvalidServerResponse, 0);
-        found = true;
+        found = !sftp || (data.cFileName != "." && data.cFileName != ".." &&
+                          ::fnmatch(name.c_str(), data.cFileName.c_str(), FNM_PERIOD) == 0);
     }
     if (!found) return Fail<HINTERNET>(inet::kErrorNoMoreFiles, 0);
     if (findData) *findData = data;

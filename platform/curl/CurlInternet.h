@@ -19,6 +19,12 @@ class CurlInternet final : public Internet {
         long responseMs = 30000;  // each reply on the control connection
         long idleMs = 60000;      // no progress at all while the layer waits
     };
+    // Where SFTP host keys are looked up instead of ~/.ssh/known_hosts. TLS certificates
+    // are checked against the system's authorities, or those in the file that
+    // CURL_CA_BUNDLE names, as the curl tool does.
+    static constexpr const char* kKnownHostsVariable = "FOLIORAY_KNOWN_HOSTS";
+    // False where libcurl would send an active-mode data connection unencrypted.
+    static bool ActiveTlsIsSafe();
     // Written bytes are collected up to this size before they are pushed to the server.
     static constexpr size_t kDefaultFlushSize = 64 * 1024;
 
@@ -68,6 +74,17 @@ class CurlInternet final : public Internet {
     HINTERNET lastFileHandle_ = 0;
     RemoteFile* lastFile_ = nullptr;
 };
+
+enum class Transport { Ftp, FtpsExplicit, FtpsImplicit, Sftp };
+struct Endpoint {
+    Transport transport = Transport::Ftp;
+    std::string host;  // as a URL holds it ("[::1]" for IPv6)
+    uint16_t port = 0;
+};
+// "host[:port]" after an optional "ftp://", "ftps://", "ftps-implicit://" or "sftp://"
+// (any case; one '/' may follow). Without a port: `port` when it is not 0, else the
+// transport's own. False for another scheme, an empty host or a port outside 1..65535.
+bool ParseServer(const std::string& server, uint16_t port, Endpoint& out);
 
 // Splits "host", "host:port", "[v6]:port" or a bare IPv6 address. `port` keeps its value
 // when the text names none. False for an empty host or a port outside 1..65535.

@@ -21,33 +21,39 @@ struct SplitCase {
     bool ok;
     const char* host;
     uint16_t port;
+    Transport transport = Transport::Ftp;
 };
 void PrintTo(const SplitCase& c, std::ostream* os) {
     *os << '"' << c.text << '"';
 }
 
-class SplitServerPortTest : public ::testing::TestWithParam<SplitCase> {};
+class ParseServerTest : public ::testing::TestWithParam<SplitCase> {};
 
-TEST_P(SplitServerPortTest, SplitsHostAndPort) {
+TEST_P(ParseServerTest, TakesTransportHostAndPort) {
     const SplitCase& c = GetParam();
-    std::string host;
-    uint16_t port = 21;
-    EXPECT_EQ(SplitServerPort(c.text, host, port), c.ok) << c.text;
+    Endpoint e;
+    EXPECT_EQ(ParseServer(c.text, 0, e), c.ok) << c.text;
     if (c.ok) {
-        EXPECT_EQ(host, c.host);
-        EXPECT_EQ(port, c.port);
+        EXPECT_EQ(e.host, c.host);
+        EXPECT_EQ(e.port, c.port);
+        EXPECT_EQ(e.transport, c.transport);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Forms, SplitServerPortTest,
+    Forms, ParseServerTest,
     ::testing::Values(SplitCase{"ftp.example.org", true, "ftp.example.org", 21},
                       SplitCase{"[::1]:990", true, "[::1]", 990},
                       SplitCase{"[fe80::1%eth0]", true, "[fe80::1%25eth0]", 21},
                       SplitCase{"host:65535", true, "host", 65535},
                       SplitCase{"host:65536", false, "", 0}, SplitCase{"host:0", false, "", 0},
                       SplitCase{"[::1", false, "", 0}, SplitCase{"ho st", false, "", 0},
-                      SplitCase{"user@host", false, "", 0}),
+                      SplitCase{"user@host", false, "", 0},
+                      SplitCase{"ftp://host:2121", true, "host", 2121},
+                      SplitCase{"FTPS://host", true, "host", 21, Transport::FtpsExplicit},
+                      SplitCase{"ftps-implicit://host", true, "host", 990, Transport::FtpsImplicit},
+                      SplitCase{"sftp://[::1]:2222/", true, "[::1]", 2222, Transport::Sftp},
+                      SplitCase{"sftp://", false, "", 0}, SplitCase{"http://host", false, "", 0}),
     [](const auto& p) {
         std::string name;
         for (char c : std::string(p.param.text))
@@ -94,7 +100,8 @@ TEST_F(CurlInternetFaultTest, LineBreaksAreRefusedBeforeAnythingIsSent) {
     };
     for (const Case& c :
          {Case{at + "\r\nDELE x", "u", "p"}, Case{at, "u\r\nDELE x", "p"}, Case{at, "u", "p\nQUIT"},
-          Case{at, "u", std::string("p\0x", 3)}, Case{at, "u\r", "p"}}) {
+          Case{at, "u", std::string("p\0x", 3)}, Case{at, "u\r", "p"},
+          Case{"sftp://" + at, "u", "p\nx"}, Case{"ftps://" + at, "u\r\nx", "p"}}) {
         EXPECT_EQ(
             net.InternetConnectA(session, c.server, 0, c.user, c.password, inet::kServiceFtp, 0, 0),
             0);
