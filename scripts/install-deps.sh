@@ -21,7 +21,7 @@ pkgs=(
   libcurl4-openssl-dev curl
   libhpdf-dev libpng-dev zlib1g-dev
   # test peers and tools
-  python3 python3-pyftpdlib vsftpd
+  python3 python3-pyftpdlib vsftpd openssl openssh-server openssh-client
   poppler-utils img2pdf valgrind
 )
 if [ "${1:-}" = --list ]; then
