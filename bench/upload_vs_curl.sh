@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Uploads a file through ScanControl::UploadFile (with progress events) and with
-# `curl -T` to the same local FTP server (pyftpdlib, and vsftpd when run as root) in one run, and prints both throughputs.
+# `curl -T` to the same local FTP server (pyftpdlib, and vsftpd when run as root, plain and
+# over explicit TLS against `curl -T --ssl-reqd`) in one run, and prints both throughputs.
 # usage: bench/upload_vs_curl.sh [BUILD_DIR=build] [MiB=64] [rounds=7]
 set -euo pipefail
 build=${1:-build}
@@ -11,9 +12,12 @@ cmake --build "$build" --target bench_upload >/dev/null
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 servers=pyftpdlib
 # vsftpd, as installed by scripts/install-deps.sh, needs root for its anonymous chroot.
-if [ "$(id -u)" -eq 0 ] && [ -x /usr/sbin/vsftpd ]; then servers="pyftpdlib vsftpd"; fi
+if [ "$(id -u)" -eq 0 ] && [ -x /usr/sbin/vsftpd ]; then servers="pyftpdlib vsftpd vsftpd-tls"; fi
 for server in $servers; do
-  for mode in 1 0; do
+  modes="1 0"
+  # Active mode over TLS is refused where libcurl would send its data unencrypted.
+  [ "$server" = vsftpd-tls ] && modes=1
+  for mode in $modes; do
     "$build/bench/bench_upload" "$mib" "$rounds" "$mode" "$server"
     echo
   done
