@@ -106,8 +106,11 @@ bool SaveJpegFile(JpegLibrary& library, CDIBSection& picture, const std::string&
         if (usableName && ::lstat(fileName.c_str(), &left) == 0 && S_ISREG(left.st_mode)) {
             ::unlink(fileName.c_str());
         }
+        // The library's own words, when it has them, say which of its failures it was.
+        const std::string why = library.LastErrorText();
         throw VbError(err::kJpegLibrary, kJpegErrorSource,
-                      "Failed to save to JPG " + std::to_string(writeResult));
+                      "Failed to save to JPG " + std::to_string(writeResult) +
+                          (why.empty() ? "" : ": " + why));
     }
     if (existed && haveAttributes) RestoreEntry(fileName, entry);
     return true;

@@ -2,6 +2,7 @@
 // The JPEG library the writer drives: init / write / free over one properties record.
 // A call returns IJL_OK (0) on success and a negative code on failure.
 #include <cstdint>
+#include <string>
 
 namespace folioray {
 
@@ -57,6 +58,9 @@ class JpegLibrary {
     virtual int ijlInit(JPEG_CORE_PROPERTIES* jcprops) = 0;
     virtual int ijlWrite(JPEG_CORE_PROPERTIES* jcprops, int ioType) = 0;
     virtual int ijlFree(JPEG_CORE_PROPERTIES* jcprops) = 0;
+    // Why the last failing write failed, in the library's own words; empty when it
+    // gives none.
+    virtual std::string LastErrorText() const { return {}; }
 };
 
 }  // namespace folioray

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "runtime/FileOps.h"
 #include "runtime/JfifDensity.h"
@@ -56,6 +57,7 @@ int TurboJpegLibrary::ijlInit(JPEG_CORE_PROPERTIES* p) {
 }
 
 int TurboJpegLibrary::ijlWrite(JPEG_CORE_PROPERTIES* p, int ioType) {
+    lastError_.clear();
     if (!p) return IJL_INVALID_PROPERTIES;
     if (!p->state) return IJL_NOT_INITIALISED;
     if (ioType != IJL_JFILE_WRITEWHOLEIMAGE) return IJL_UNSUPPORTED_IO;
@@ -76,9 +78,11 @@ int TurboJpegLibrary::ijlWrite(JPEG_CORE_PROPERTIES* p, int ioType) {
     const int quality = p->jquality < 1 ? 1 : p->jquality;
 
     OutputBuffer jpeg;
-    if (tjCompress2(static_cast<tjhandle>(p->state), p->DIBBytes, static_cast<int>(width),
-                    static_cast<int>(pitch), static_cast<int>(height), pixelFormat, &jpeg.data,
-                    &jpeg.size, subsampling, quality, flags) != 0) {
+    const auto handle = static_cast<tjhandle>(p->state);
+    if (tjCompress2(handle, p->DIBBytes, static_cast<int>(width), static_cast<int>(pitch),
+                    static_cast<int>(height), pixelFormat, &jpeg.data, &jpeg.size, subsampling,
+                    quality, flags) != 0) {
+        lastError_ = tjGetErrorStr2(handle);
         return IJL_ENCODER_ERROR;
     }
     if (p->jfifXDensity > 0 && p->jfifYDensity > 0) {
@@ -86,7 +90,10 @@ int TurboJpegLibrary::ijlWrite(JPEG_CORE_PROPERTIES* p, int ioType) {
     }
 
     // Whole or not at all: a cut-off JPEG must not pass for a picture.
-    if (ReplaceFileWith(p->JPGFile, jpeg.data, jpeg.size) != 0) return IJL_FILE_ERROR;
+    if (const int error = ReplaceFileWith(p->JPGFile, jpeg.data, jpeg.size); error != 0) {
+        lastError_ = std::strerror(error);
+        return IJL_FILE_ERROR;
+    }
     return IJL_OK;
 }
 

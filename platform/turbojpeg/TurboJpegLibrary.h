@@ -13,6 +13,12 @@ class TurboJpegLibrary : public JpegLibrary {
     // Quality 0 is taken as 1, the lowest the encoder has.
     int ijlWrite(JPEG_CORE_PROPERTIES* jcprops, int ioType) override;
     int ijlFree(JPEG_CORE_PROPERTIES* jcprops) override;
+    // TurboJPEG's message for an encoder failure, the system's for a file that could not
+    // be written.
+    std::string LastErrorText() const override { return lastError_; }
+
+  private:
+    std::string lastError_;
 };
 
 }  // namespace folioray

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <turbojpeg.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -139,6 +141,9 @@ TEST_F(JpegWriterTest, AWriteFailureLeavesNoFileBehind) {
         EXPECT_FALSE(test::Exists(path)) << "partial: " << partial;
         EXPECT_EQ(lib.calls, (std::vector<std::string>{"init", "write", "free"}));
     }
+    // The real library says why, and the description keeps its words.
+    ExpectJpegError([&] { SaveJpegFile(jpeg, pic, dir / "gone/scanx.jpg", 75); },
+                    "Failed to save to JPG -5: " + std::string(std::strerror(ENOENT)));
 }
 
 TEST_F(JpegWriterTest, AFileThatCannotBeRemovedRaisesTheFileSystemsError) {
