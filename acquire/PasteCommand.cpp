@@ -4,18 +4,12 @@
 #include "ports/Host.h"
 #include "ports/Preview.h"
 #include "runtime/ClipboardDib.h"
+#include "runtime/ScopedFlag.h"
 #include "runtime/VbError.h"
 
 namespace folioray {
 
-namespace {
-
-struct AcquiringScope {
-    bool& flag;
-    ~AcquiringScope() { flag = false; }
-};
-
-}  // namespace
+namespace {}  // namespace
 
 void ScanControl::PasteCommand() {
     Host& host = *ports_.host;
@@ -23,8 +17,7 @@ void ScanControl::PasteCommand() {
         host.Beep();  // a click handled while a scan, paste or upload pumps messages
         return;
     }
-    acquiring_ = true;
-    const AcquiringScope scope{acquiring_};
+    ScopedFlag acquiring(acquiring_);
     const std::string jpgPath = mFilePath + "scanx.jpg";
     err_.Clear();
     if (!WriteTest(jpgPath)) {
@@ -75,7 +68,7 @@ void ScanControl::PasteCommand() {
     // The event gets a copy: a host writing to it leaves CurrentName alone.
     std::string fileName = result;
     // Released first: a host may take the next page from its handler.
-    acquiring_ = false;
+    acquiring.Release();
     RaiseScanComplete(fileName);
 }
 

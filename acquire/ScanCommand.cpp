@@ -12,6 +12,7 @@
 #include "runtime/ClipboardDib.h"
 #include "runtime/FileOps.h"
 #include "runtime/Format.h"
+#include "runtime/ScopedFlag.h"
 #include "runtime/Text.h"
 #include "runtime/VbError.h"
 
@@ -27,11 +28,6 @@ int32_t ToLong(double v) {
     if (!std::isfinite(r) || r < INT32_MIN || r > INT32_MAX) throw VbError(err::kOverflow);
     return static_cast<int32_t>(r);
 }
-
-struct AcquiringScope {
-    bool& flag;
-    ~AcquiringScope() { flag = false; }
-};
 
 // A platform without a clipboard behaves as one whose clipboard cannot be opened.
 void ClearClipboard(Clipboard* clipboard) {
@@ -52,8 +48,7 @@ void ScanControl::ScanCommand() {
         StoreText();
         return;
     }
-    acquiring_ = true;
-    const AcquiringScope scope{acquiring_};
+    ScopedFlag acquiring(acquiring_);
     err_.Clear();
     int16_t available = 0;
     err_.Step([&] {
@@ -85,7 +80,7 @@ void ScanControl::ScanCommand() {
     // The event gets a copy: a host writing to it leaves CurrentName alone.
     std::string fileName = result;
     // Released first: a host may take the next page from its handler.
-    acquiring_ = false;
+    acquiring.Release();
     RaiseScanComplete(fileName);
 }
 

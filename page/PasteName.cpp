@@ -6,6 +6,7 @@
 #include "page/PostKeys.h"
 #include "ports/Clipboard.h"
 #include "ports/Host.h"
+#include "runtime/ScopedFlag.h"
 
 namespace folioray {
 
@@ -49,11 +50,7 @@ void ScanControl::Timer1_Timer() {
     // A tick that fires while a typing run pumps messages waits for the next tick:
     // running it inside would type the path twice.
     if (typing_) return;
-    typing_ = true;
-    struct Reset {
-        bool& b;
-        ~Reset() { b = false; }
-    } reset{typing_};
+    const ScopedFlag typing(typing_);
 
     Host& host = *ports_.host;
     auto post = [&](uint32_t msg, uint32_t wParam, uint32_t lParam) {

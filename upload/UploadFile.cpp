@@ -9,6 +9,7 @@
 #include "ports/Host.h"
 #include "ports/Preview.h"
 #include "runtime/Format.h"
+#include "runtime/ScopedFlag.h"
 #include "runtime/Text.h"
 #include "runtime/VbError.h"
 #include "upload/cFTP.h"
@@ -190,7 +191,7 @@ std::string ScanControl::UploadFile(const Variant& vServer, const Variant& vUser
         return "Could not create FTP Object (" + Describe(std::current_exception()) + ")";
     }
 
-    uploading_ = true;
+    ScopedFlag uploading(uploading_);
     std::string result;
     bool connected = false;
     // A step that throws counts as a step that failed; the host never sees the error.
@@ -298,7 +299,6 @@ std::string ScanControl::UploadFile(const Variant& vServer, const Variant& vUser
     step([&] { mFTP.reset(); });
     step([&] { kids_.SetVisible(Child::Text1, false); });
     step([&] { ports_.host->SetMousePointer(MousePointer::Default); });
-    uploading_ = false;
     return result;
 }
 

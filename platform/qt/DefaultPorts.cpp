@@ -97,6 +97,11 @@ void DefaultPorts::Attach([[maybe_unused]] Host& host, [[maybe_unused]] QWidget*
 #endif
 }
 
+void DefaultPorts::Detach() {
+    progress_.reset();
+    parent_ = nullptr;
+}
+
 void DefaultPorts::SetScanDialog(bool on) {
     scanDialog_ = on;
 #if defined(FOLIORAY_HAVE_SANE)

@@ -41,6 +41,9 @@ class DefaultPorts {
     // button (on by default; takes effect once attached).
     void SetScanDialog(bool on);
     bool ScanDialog() const { return scanDialog_; }
+    // The widget is going while a scan may still wait: the progress window goes with it,
+    // and later dialogs have no parent.
+    void Detach();
     // The scanner device of later scans ("" for the first one found).
     void SetScannerDevice(const std::string& name);
 

@@ -76,17 +76,18 @@ float TwipsPerPixelY(const QWidget* widget) {
     return screen ? TwipsFromDpi(screen->logicalDotsPerInchY()) : kDefaultTwipsPerPixel;
 }
 
-QtHost::QtHost(ScanControlWidget& widget) : widget_(widget) {}
+QtHost::QtHost(ScanControlWidget& widget) : widget_(&widget) {}
 
 QtHost::~QtHost() {
     if (waitCursor_) QApplication::restoreOverrideCursor();
 }
 
 void QtHost::MsgBox(const std::string& prompt, const std::string& title, MsgBoxIcon icon) {
+    if (!widget_) return;
     QString text = QString::fromStdString(prompt);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     QMessageBox box(QtIcon(icon), QString::fromStdString(title), text, QMessageBox::Ok,
-                    widget_.window());
+                    widget_->window());
     box.setTextFormat(Qt::PlainText);  // paths and server replies are not markup
     box.exec();
 }
@@ -111,34 +112,37 @@ void QtHost::DoEvents() {
 }
 
 float QtHost::TwipsPerPixelX() {
-    return folioray::TwipsPerPixelX(&widget_);
+    return folioray::TwipsPerPixelX(widget_);
 }
 
 float QtHost::TwipsPerPixelY() {
-    return folioray::TwipsPerPixelY(&widget_);
+    return folioray::TwipsPerPixelY(widget_);
 }
 
 void QtHost::ExtentChanged(float widthTwips, float heightTwips) {
-    widget_.ApplyExtent(widthTwips, heightTwips);
+    if (widget_) widget_->ApplyExtent(widthTwips, heightTwips);
 }
 
 void QtHost::ChildChanged(const std::string& childName) {
-    widget_.MirrorChild(childName);
+    if (widget_) widget_->MirrorChild(childName);
 }
 
 void QtHost::SetFocus(const std::string& childName) {
-    if (QWidget* w = widget_.childWidget(QString::fromStdString(childName))) {
+    if (!widget_) return;
+    if (QWidget* w = widget_->childWidget(QString::fromStdString(childName))) {
         w->setFocus(Qt::OtherFocusReason);
     }
 }
 
 void QtHost::Refresh(const std::string& childName) {
-    if (QWidget* w = widget_.childWidget(QString::fromStdString(childName))) w->repaint();
+    if (!widget_) return;
+    if (QWidget* w = widget_->childWidget(QString::fromStdString(childName))) w->repaint();
 }
 
 QWidget* QtHost::keyTarget() const {
     if (keyTarget_) return keyTarget_;
-    QWidget* window = widget_.window();
+    if (!widget_) return nullptr;
+    QWidget* window = widget_->window();
     if (!window) return nullptr;
     QWidget* focus = window->focusWidget();
     return focus ? focus : window;
@@ -173,7 +177,8 @@ bool QtHost::PostMessage(uint32_t msg, uint32_t wParam, uint32_t lParam) {
 }
 
 void QtHost::SetTimer(bool enabled, uint32_t intervalMs) {
-    QTimer& timer = widget_.timer1_;
+    if (!widget_) return;
+    QTimer& timer = widget_->timer1_;
     if (!enabled) {
         timer.stop();
         return;
@@ -184,26 +189,31 @@ void QtHost::SetTimer(bool enabled, uint32_t intervalMs) {
 }
 
 void QtHost::PopupMenu(const std::string& menuName, float xTwips, float yTwips) {
-    const ChildControls& kids = widget_.control().Children();
-    QMenu menu(&widget_);
-    menu.setObjectName(QString::fromStdString(menuName));
+    if (!widget_) return;
+    ScanControl& control = widget_->control();
+    const ChildControls& kids = control.Children();
+    // On the heap: the widget may go, and take the menu with it, while the menu is up.
+    QPointer<QMenu> menu = new QMenu(widget_);
+    menu->setObjectName(QString::fromStdString(menuName));
     const ChildControl& item = kids[Child::MenuPasteImage];
-    QAction* paste = menu.addAction(QString::fromStdString(item.caption));
+    QAction* paste = menu->addAction(QString::fromStdString(item.caption));
     paste->setObjectName(QString::fromStdString(item.name));
     paste->setVisible(item.visible);
     paste->setEnabled(item.enabled);
     bool chosen = false;
-    QObject::connect(paste, &QAction::triggered, &menu, [&chosen] { chosen = true; });
+    QObject::connect(paste, &QAction::triggered, menu, [&chosen] { chosen = true; });
 
-    QWidget* anchor = &widget_.preview();
+    QWidget* anchor = &widget_->preview();
     const QPoint at(ToPixels(xTwips, TwipsPerPixelX()), ToPixels(yTwips, TwipsPerPixelY()));
-    menu.exec(anchor->mapToGlobal(at));
+    menu->exec(anchor->mapToGlobal(at));
+    delete menu.data();
     // The item runs once the menu is gone, so its messages are not stacked on the menu.
-    if (chosen) widget_.control().MenuPasteImage_Click();
+    if (chosen && widget_) control.MenuPasteImage_Click();
 }
 
 void QtHost::ShowDetailView(const Picture& picture, float innerWidthTwips, float innerHeightTwips) {
-    QPointer<DetForm> form = new DetForm(widget_.window());
+    if (!widget_) return;
+    QPointer<DetForm> form = new DetForm(widget_->window());
     form->setPicture(ImageFromPicture(picture));
     form->setInnerSize(QSize(ToPixels(innerWidthTwips, TwipsPerPixelX()),
                              ToPixels(innerHeightTwips, TwipsPerPixelY())));
@@ -215,8 +225,10 @@ void QtHost::ShowDetailView(const Picture& picture, float innerWidthTwips, float
 
 void QtHost::ShowAbout(AboutForm& about) {
     about.Show();
-    AboutDialog dialog(about, widget_.window());
-    dialog.exec();
+    if (!widget_) return;
+    QPointer<AboutDialog> dialog = new AboutDialog(about, widget_->window());
+    dialog->exec();
+    delete dialog.data();
 }
 
 }  // namespace folioray

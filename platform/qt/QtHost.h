@@ -45,9 +45,12 @@ class QtHost final : public Host {
     // the control's window at the moment of posting.
     void setKeyTarget(QWidget* target) { keyTarget_ = target; }
     QWidget* keyTarget() const;
+    // The widget is going while a call into the control still waits: from now on the
+    // host shows nothing and mirrors nothing.
+    void Detach() { widget_ = nullptr; }
 
   private:
-    ScanControlWidget& widget_;
+    ScanControlWidget* widget_;
     QPointer<QWidget> keyTarget_;
     bool waitCursor_ = false;
 };

@@ -82,18 +82,20 @@ void QtPreview::mousePressEvent(QMouseEvent* event) {
     const float x = static_cast<float>(pos.x()) * TwipsPerPixelX(this);
     const float y = static_cast<float>(pos.y()) * TwipsPerPixelY(this);
     event->accept();
-    control_->Image1_PreviewMouseButton(mask, shift, x, y);
+    WithControl([&](ScanControl& c) { c.Image1_PreviewMouseButton(mask, shift, x, y); });
 }
 
 void QtPreview::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
-    if (control_ && event->button() == Qt::LeftButton) control_->Image1_PreviewActivated();
+    if (event->button() == Qt::LeftButton) {
+        WithControl([](ScanControl& c) { c.Image1_PreviewActivated(); });
+    }
 }
 
 void QtPreview::keyPressEvent(QKeyEvent* event) {
     if (control_ && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         event->accept();
-        control_->Image1_PreviewActivated();
+        WithControl([](ScanControl& c) { c.Image1_PreviewActivated(); });
         return;
     }
     QFrame::keyPressEvent(event);

@@ -4,6 +4,8 @@
 #include <QFrame>
 #include <QImage>
 #include <QPixmap>
+#include <memory>
+#include <utility>
 
 #include "ports/Preview.h"
 
@@ -17,7 +19,12 @@ class QtPreview final : public QFrame, public Preview {
     explicit QtPreview(QWidget* parent = nullptr);
 
     // The control that receives the preview's events (none: events are dropped).
-    void setControl(ScanControl* control) { control_ = control; }
+    // `owner` keeps the control alive while a call from here runs, even if the widget
+    // is deleted meanwhile (from a timer, while a menu or form is up).
+    void setControl(ScanControl* control, std::weak_ptr<void> owner = {}) {
+        control_ = control;
+        owner_ = std::move(owner);
+    }
 
     void Load(const std::string& path) override;
     Picture PreviewPicture() override;
@@ -38,7 +45,14 @@ class QtPreview final : public QFrame, public Preview {
   private:
     QImage image_;
     QPixmap scaled_;  // cache for the current size
+    template <class F>
+    void WithControl(F&& f) {
+        const std::shared_ptr<void> keep = owner_.lock();
+        if (control_) f(*control_);
+    }
+
     ScanControl* control_ = nullptr;
+    std::weak_ptr<void> owner_;
 };
 
 }  // namespace folioray

@@ -16,6 +16,7 @@
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtHost.h"
 #include "platform/qt/QtPreview.h"
+#include "runtime/ScopedFlag.h"
 
 namespace folioray {
 
@@ -49,22 +50,51 @@ int ClampToInt(float v) {
 
 }  // namespace
 
+struct ScanControlWidget::Parts {
+    std::unique_ptr<QtClipboard> clipboard;
+    std::unique_ptr<QtHost> host;
+    std::unique_ptr<DefaultPorts> defaults;
+    QPointer<QtPreview> preview;  // the widget's child, until the widget goes first
+    bool ownsPreview = false;
+    std::unique_ptr<ScanControl> control;  // declared last: it goes before its ports
+
+    ~Parts() {
+        control.reset();
+        // Later: the last reference may be dropped inside one of the preview's own events.
+        if (ownsPreview && preview) preview->deleteLater();
+    }
+};
+
 ScanControlWidget::ScanControlWidget(QWidget* parent)
-    : QWidget(parent), clipboard_(std::make_unique<QtClipboard>()) {
+    : QWidget(parent), parts_(std::make_shared<Parts>()) {
+    parts_->clipboard = std::make_unique<QtClipboard>();
+    clipboard_ = parts_->clipboard.get();
     // The scanner hands its pages over through the same clipboard the control reads.
-    defaults_ = std::make_unique<DefaultPorts>(clipboard_.get());
+    parts_->defaults = std::make_unique<DefaultPorts>(clipboard_);
+    defaults_ = parts_->defaults.get();
     Build(defaults_->ports());
     defaults_->Attach(*host_, this);
 }
 
-ScanControlWidget::ScanControlWidget(const Ports& ports, QWidget* parent) : QWidget(parent) {
+ScanControlWidget::ScanControlWidget(const Ports& ports, QWidget* parent)
+    : QWidget(parent), parts_(std::make_shared<Parts>()) {
     Build(ports);
 }
 
 ScanControlWidget::~ScanControlWidget() {
     timer1_.stop();
-    // The core goes first: its ports (host, preview, clipboard) must outlive it.
-    control_.reset();
+    if (parts_.use_count() > 1) {
+        // A call into the core waits further down the stack: its parts stay until it
+        // returns, without this widget.
+        host_->Detach();
+        if (defaults_) defaults_->Detach();
+        if (preview_) {
+            preview_->hide();
+            preview_->setParent(nullptr);
+            parts_->ownsPreview = true;
+        }
+    }
+    parts_.reset();
 }
 
 void ScanControlWidget::Build(const Ports& given) {
@@ -74,20 +104,26 @@ void ScanControlWidget::Build(const Ports& given) {
     small.setPixelSize(11);
     setFont(small);
 
-    host_ = std::make_unique<QtHost>(*this);
-    if (!clipboard_) clipboard_ = std::make_unique<QtClipboard>();
+    parts_->host = std::make_unique<QtHost>(*this);
+    host_ = parts_->host.get();
+    if (!clipboard_) {
+        parts_->clipboard = std::make_unique<QtClipboard>();
+        clipboard_ = parts_->clipboard.get();
+    }
     preview_ = new QtPreview(this);
+    parts_->preview = preview_;
     preview_->setObjectName(QStringLiteral("Image1"));
 
     ports_ = given;
-    if (!ports_.host) ports_.host = host_.get();
-    if (!ports_.clipboard) ports_.clipboard = clipboard_.get();
+    if (!ports_.host) ports_.host = host_;
+    if (!ports_.clipboard) ports_.clipboard = clipboard_;
     if (!ports_.preview) ports_.preview = preview_;
-    control_ = std::make_unique<ScanControl>(ports_);
-    preview_->setControl(control_.get());
+    parts_->control = std::make_unique<ScanControl>(ports_);
+    control_ = parts_->control.get();
+    preview_->setControl(control_, parts_);
     widgets_[Child::Image1] = preview_;
 
-    ScanControl* core = control_.get();
+    ScanControl* core = control_;
     const ChildControls& kids = core->Children();
     for (Child c : kPushButtons) {
         auto* button = new QPushButton(this);
@@ -102,7 +138,10 @@ void ScanControlWidget::Build(const Ports& given) {
     }
     auto click = [this](Child c, void (ScanControl::*handler)()) {
         connect(static_cast<QAbstractButton*>(widgets_[c]), &QAbstractButton::clicked, this,
-                [this, handler] { (control_.get()->*handler)(); });
+                [this, handler] {
+                    const std::shared_ptr<Parts> keep = parts_;
+                    (keep->control.get()->*handler)();
+                });
     };
     click(Child::Command1, &ScanControl::Command1_Click);
     click(Child::Command2, &ScanControl::Command2_Click);
@@ -141,7 +180,10 @@ void ScanControlWidget::Build(const Ports& given) {
     widgets_[Child::PB] = pb;
 
     timer1_.setObjectName(QStringLiteral("Timer1"));
-    connect(&timer1_, &QTimer::timeout, this, [this] { control_->Timer1_Timer(); });
+    connect(&timer1_, &QTimer::timeout, this, [this] {
+        const std::shared_ptr<Parts> keep = parts_;
+        keep->control->Timer1_Timer();
+    });
 
     // Qt passes the name by value, so that scripts and queued connections can take it.
     control_->ScanComplete = [this](std::string& FileName) {
@@ -205,9 +247,8 @@ void ScanControlWidget::MirrorChild(const std::string& name) {
         } else if (auto* editor = qobject_cast<QPlainTextEdit*>(w)) {
             const QString text = FromModelText(c.caption);
             if (editor->toPlainText() != text) {
-                mirroringText2_ = true;
+                const ScopedFlag mirroring(mirroringText2_);
                 editor->setPlainText(text);
-                mirroringText2_ = false;
             }
         } else if (auto* bar = qobject_cast<QProgressBar*>(w)) {
             const int lo = ClampToInt(c.min);
@@ -240,9 +281,10 @@ void ScanControlWidget::ApplyExtent(float widthTwips, float heightTwips) {
                      ToPixels(heightTwips, TwipsPerPixelY(this)));
     // The core has its extent already and lays out by itself; the resize that follows
     // must not hand it back.
-    applyingExtent_ = true;
-    resize(size);
-    applyingExtent_ = false;
+    {
+        const ScopedFlag applying(applyingExtent_);
+        resize(size);
+    }
     updateGeometry();
 }
 
@@ -343,14 +385,17 @@ void ScanControlWidget::setScanDialog(bool on) {
     if (defaults_) defaults_->SetScanDialog(on);
 }
 
+// The calls that pump messages hold the parts: the widget may be deleted meanwhile.
 void ScanControlWidget::StartScan() {
-    control_->StartScan();
+    const std::shared_ptr<Parts> keep = parts_;
+    keep->control->StartScan();
 }
 void ScanControlWidget::SetSize(int xWidth, int yHeight) {
     control_->SetSize(xWidth, yHeight);
 }
 void ScanControlWidget::PasteName() {
-    control_->PasteName();
+    const std::shared_ptr<Parts> keep = parts_;
+    keep->control->PasteName();
 }
 
 QString ScanControlWidget::UploadFile(const QVariant& vServer, const QVariant& vUserName,
@@ -358,10 +403,11 @@ QString ScanControlWidget::UploadFile(const QVariant& vServer, const QVariant& v
                                       const QVariant& vRemoteFileName,
                                       const QVariant& vRemoteDirectory) {
     const Variant missing = Variant::Missing();
+    const std::shared_ptr<Parts> keep = parts_;
     return QString::fromStdString(
-        control_->UploadFile(ToVariant(vServer), ToVariant(vUserName), ToVariant(vPassword),
-                             ToVariant(vFTPMode, missing), ToVariant(vRemoteFileName, missing),
-                             ToVariant(vRemoteDirectory, missing)));
+        keep->control->UploadFile(ToVariant(vServer), ToVariant(vUserName), ToVariant(vPassword),
+                                  ToVariant(vFTPMode, missing), ToVariant(vRemoteFileName, missing),
+                                  ToVariant(vRemoteDirectory, missing)));
 }
 
 }  // namespace folioray

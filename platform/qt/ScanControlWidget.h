@@ -87,7 +87,7 @@ class ScanControlWidget : public QWidget {
     QtPreview& preview() { return *preview_; }
     const Ports& ports() const { return ports_; }
     // The default adapters (the first constructor only, else null).
-    DefaultPorts* defaultPorts() { return defaults_.get(); }
+    DefaultPorts* defaultPorts() { return defaults_; }
     // The real widget of a child ("Command1", "Icon2", "Image1", "Text2", "PB"...).
     QWidget* childWidget(const QString& name) const;
     // Where PasteName types: null means the focused widget of this control's window.
@@ -114,13 +114,17 @@ class ScanControlWidget : public QWidget {
     QSize ModelExtentPixels() const;
     void SyncExtent();
 
-    // Declared so that the core goes first, then the adapters, then what they use.
-    std::unique_ptr<QtClipboard> clipboard_;
-    std::unique_ptr<QtHost> host_;
-    std::unique_ptr<DefaultPorts> defaults_;
+    // The core and the adapters it uses. A call into the core holds a reference, so that
+    // a widget deleted while the call waits (from a timer, during an upload) leaves them
+    // alive, cut loose from it, until the call returns.
+    struct Parts;
+    std::shared_ptr<Parts> parts_;
+    QtClipboard* clipboard_ = nullptr;
+    QtHost* host_ = nullptr;
+    DefaultPorts* defaults_ = nullptr;
     QtPreview* preview_ = nullptr;
     Ports ports_;
-    std::unique_ptr<ScanControl> control_;
+    ScanControl* control_ = nullptr;
     std::map<Child, QWidget*> widgets_;
     std::vector<Child> appliedZOrder_;
     QTimer timer1_;

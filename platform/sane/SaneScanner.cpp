@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "platform/sane/SaneFrames.h"
+#include "runtime/ScopedFlag.h"
 #include "runtime/ClipboardDib.h"
 
 namespace folioray {
@@ -487,11 +488,7 @@ bool SaneScanner::Run(const std::shared_ptr<Job>& job) {
         lastError_ = "an earlier device has not returned yet";
         return false;
     }
-    inRun_ = true;
-    struct Leave {
-        bool& flag;
-        ~Leave() { flag = false; }
-    } leave{inRun_};
+    const ScopedFlag inRun(inRun_);
 
     const auto slice = std::chrono::milliseconds(pump_ ? 15 : 50);
     Session::State& st = *session_->state;
