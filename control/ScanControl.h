@@ -12,6 +12,7 @@
 #include "ports/Ports.h"
 #include "runtime/PendingError.h"
 #include "runtime/Variant.h"
+#include "upload/ProgressTexts.h"
 
 namespace folioray {
 
@@ -137,6 +138,7 @@ class ScanControl {
     int32_t mButtonStyle = 0;
     int32_t mFullScreen = 0;
     std::unique_ptr<cFTP> mFTP;
+    ProgressTexts progressTexts_;  // what the progress display shows, kept between events
 
     // Upload in progress: a second UploadFile started from a pumped message is refused.
     bool uploading_ = false;

@@ -4,6 +4,7 @@
 #include <exception>
 #include <filesystem>
 #include <new>
+#include <string_view>
 
 #include "control/ScanControl.h"
 #include "ports/Host.h"
@@ -12,6 +13,7 @@
 #include "runtime/ScopedFlag.h"
 #include "runtime/Text.h"
 #include "runtime/VbError.h"
+#include "upload/ProgressTexts.h"
 #include "upload/cFTP.h"
 
 namespace folioray {
@@ -48,74 +50,33 @@ bool FindsOrdinaryFile(const std::string& path) {
     return !name.empty() && name[0] != '.';
 }
 
-// The progress texts. Events come four times per kilobyte and formatting is their costly
-// part, so a text is formatted again only when its rounded number changes; the results
-// are those of formatting every time.
-class ProgressTexts {
-  public:
-    static ProgressTexts& Get() {
-        thread_local ProgressTexts texts;
-        return texts;
-    }
-    const std::string& ToolTip(int32_t current, int32_t total) {
-        const double a = Kilobytes(current);
-        const double b = Kilobytes(total);
-        // Same numbers, same text: the separator is read again with the next new number.
-        if (tipValid_ && a == tipA_ && b == tipB_) return tip_;
-        std::string sep = (a >= 1000 || b >= 1000) ? GroupSeparator() : std::string();
-        if (!tipValid_ || b != tipB_ || sep != tipSep_) {
-            totalText_ = FormatNumber(b, "###,###,##0");
-        }
-        tip_ = "Uploaded " + Whole(a, sep) + " of " + totalText_ + " KB";
-        tipA_ = a;
-        tipB_ = b;
-        tipSep_ = std::move(sep);
-        tipValid_ = true;
-        return tip_;
-    }
-    const std::string& Percent(int32_t current, int32_t total) {
-        const double p = Nearest(static_cast<double>(current) / static_cast<double>(total) * 100.0);
-        if (!pctValid_ || p != pctP_) {
-            pct_ = FormatNumber(p, "##0") + "%";
-            pctP_ = p;
-            pctValid_ = true;
-        }
-        return pct_;
-    }
+// Kilobytes rounded half-even, in integers: this runs for every event.
+int64_t Kilobytes(int32_t bytes) {
+    const int64_t q = bytes >> 10, r = bytes & 1023;
+    return q + ((r > 512 || (r == 512 && (q & 1))) ? 1 : 0);
+}
 
-  private:
-    bool tipValid_ = false, pctValid_ = false;
-    double tipA_ = 0, tipB_ = 0, pctP_ = 0;
-    std::string tipSep_, tip_, pct_, totalText_;
+// RoundHalfEven for the percentage, without its general-purpose fmod.
+double Nearest(double v) {
+    if (!(v >= 0 && v < 1e15)) return RoundHalfEven(v);
+    const double f = std::floor(v);
+    const double d = v - f;
+    if (d != 0.5) return d > 0.5 ? f + 1 : f;
+    return (static_cast<int64_t>(f) & 1) ? f + 1 : f;
+}
 
-    // RoundHalfEven(bytes / 1024.0), in integers: this runs for every event.
-    static double Kilobytes(int32_t bytes) {
-        if (bytes < 0) return RoundHalfEven(bytes / 1024.0);
-        const int64_t q = bytes >> 10, r = bytes & 1023;
-        return static_cast<double>(q + ((r > 512 || (r == 512 && (q & 1))) ? 1 : 0));
+// Appends FormatNumber(v, "###,###,##0") for 0 <= v, without printf or a new string.
+void AppendWhole(std::string& out, int64_t v, const std::string& sep) {
+    char digits[24];
+    const size_t n =
+        static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, v).ptr - digits);
+    const size_t lead = n % 3 == 0 ? 3 : n % 3;
+    out.append(digits, lead);
+    for (size_t i = lead; i < n; i += 3) {
+        out += sep;
+        out.append(digits + i, 3);
     }
-    // RoundHalfEven for the percentage, without its general-purpose fmod.
-    static double Nearest(double v) {
-        if (!(v >= 0 && v < 1e15)) return RoundHalfEven(v);
-        const double f = std::floor(v);
-        const double d = v - f;
-        if (d != 0.5) return d > 0.5 ? f + 1 : f;
-        return (static_cast<int64_t>(f) & 1) ? f + 1 : f;
-    }
-    // FormatNumber(v, "###,###,##0") for a whole number 0 <= v < 2^31, without printf.
-    static std::string Whole(double v, const std::string& sep) {
-        char digits[16];
-        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, static_cast<int64_t>(v));
-        const size_t n = static_cast<size_t>(end - digits);
-        std::string out;
-        out.reserve(n + n / 3 * sep.size());
-        for (size_t i = 0; i < n; ++i) {
-            if (i > 0 && (n - i) % 3 == 0) out += sep;
-            out += digits[i];
-        }
-        return out;
-    }
-};
+}
 
 std::string Describe(const std::exception_ptr& e) {
     try {
@@ -132,6 +93,55 @@ std::string Describe(const std::exception_ptr& e) {
 }
 
 }  // namespace
+
+const std::string& ProgressTexts::ToolTip(int32_t current, int32_t total) {
+    if (current < 0 || total < 0) {
+        tipValid_ = false;
+        tip_ = "Uploaded " + FormatNumber(RoundHalfEven(current / 1024.0), "###,###,##0") + " of " +
+               FormatNumber(RoundHalfEven(total / 1024.0), "###,###,##0") + " KB";
+        return tip_;
+    }
+    const int64_t a = Kilobytes(current), b = Kilobytes(total);
+    if (tipValid_ && a == tipA_ && b == tipB_) return tip_;
+    if ((a >= 1000 || b >= 1000) && !sepRead_) {
+        sep_ = GroupSeparator();
+        sepRead_ = true;
+    }
+    if (!tipValid_ || b != tipB_) {
+        tail_.assign(" of ");
+        AppendWhole(tail_, b, sep_);
+        tail_.append(" KB");
+    }
+    static constexpr std::string_view kHead = "Uploaded ";
+    tip_.assign(kHead);
+    AppendWhole(tip_, a, sep_);
+    tip_.append(tail_);
+    tipA_ = a;
+    tipB_ = b;
+    tipValid_ = true;
+    return tip_;
+}
+
+const std::string& ProgressTexts::Percent(int32_t current, int32_t total) {
+    if (pctValid_ && total == pctTotal_ && current >= pctFrom_ && current < pctNext_) return pct_;
+    const double p = Nearest(static_cast<double>(current) / static_cast<double>(total) * 100.0);
+    if (!pctValid_ || p != pctP_) {
+        pct_ = FormatNumber(p, "##0");
+        pct_ += '%';
+        pctP_ = p;
+    }
+    pctValid_ = true;
+    pctTotal_ = total;
+    pctFrom_ = current;
+    pctNext_ = current;
+    if (current >= 0 && total > 0 && p >= 0 && p <= 100) {
+        // The exact 100c/t stays below p + 1/2 while 200c < (2p + 1)t, and the division in
+        // doubles is too close to exact to round differently short of a tie; it never
+        // decreases as c grows. So nothing changes before c reaches that bound.
+        pctNext_ = ((2 * static_cast<int64_t>(p) + 1) * total + 199) / 200;
+    }
+    return pct_;
+}
 
 std::string ScanControl::UploadFile(const Variant& vServer, const Variant& vUserName,
                                     const Variant& vPassword, const Variant& vFTPMode,
@@ -260,6 +270,7 @@ std::string ScanControl::UploadFile(const Variant& vServer, const Variant& vUser
         step([&] {
             if (ports_.preview) ports_.preview->SetPreviewEnabled(false);
         });
+        progressTexts_.Reset();
         step([&] {
             const ChildControl& pb = kids_[Child::PB];
             kids_.SetProgress(Child::PB, pb.max, pb.min, 0);
@@ -308,12 +319,16 @@ void ScanControl::mFTP_FileTransferProgress(int32_t& lCurrentBytes, int32_t& lTo
         const float value = more ? static_cast<float>(lCurrentBytes) : kids_[Child::PB].value;
         kids_.SetProgress(Child::PB, static_cast<float>(lTotalBytes), 0.0f, value);
         if (more) {
-            const std::string& tip = ProgressTexts::Get().ToolTip(lCurrentBytes, lTotalBytes);
+            const std::string& tip = progressTexts_.ToolTip(lCurrentBytes, lTotalBytes);
             if (kids_[Child::PB].toolTipText != tip) kids_.SetToolTip(Child::PB, tip);
-            const std::string& pct = ProgressTexts::Get().Percent(lCurrentBytes, lTotalBytes);
-            if (kids_[Child::Text1].caption != pct) kids_.SetCaption(Child::Text1, pct);
-            static const std::string kText1 = "Text1";
-            ports_.host->Refresh(kText1);
+            // The percentage changes a hundred times per upload: only then is there
+            // something new to paint.
+            const std::string& pct = progressTexts_.Percent(lCurrentBytes, lTotalBytes);
+            if (kids_[Child::Text1].caption != pct) {
+                kids_.SetCaption(Child::Text1, pct);
+                static const std::string kText1 = "Text1";
+                ports_.host->Refresh(kText1);
+            }
         }
         if (UploadProgress) UploadProgress(lCurrentBytes, lTotalBytes);
     } catch (...) {

@@ -25,7 +25,7 @@ constexpr const char* kAgent = "Tessaline FTP Client";
 // many); open and read failures throw VbError.
 class LocalFile {
   public:
-    explicit LocalFile(const std::string& path) : path_(path), buffer_(64 * 1024) {
+    explicit LocalFile(const std::string& path) : path_(path), buffer_(kBufferSize) {
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0) ThrowFileError(errno, path);
     }
@@ -38,6 +38,16 @@ class LocalFile {
         if (::fstat(fd_, &st) != 0) ThrowFileError(errno, path_);
         if (!S_ISREG(st.st_mode)) throw VbError(err::kPathFileAccess);
         return st.st_size;
+    }
+    // The next n bytes: in place when the buffer holds them, else gathered into `scratch`.
+    const char* Next(char* scratch, size_t n) {
+        if (end_ - pos_ >= n) {
+            const char* p = buffer_.data() + pos_;
+            pos_ += n;
+            return p;
+        }
+        Read(scratch, n);
+        return scratch;
     }
     void Read(char* out, size_t n) {
         while (n > 0) {
@@ -65,6 +75,9 @@ class LocalFile {
         pos_ = 0;
         end_ = static_cast<size_t>(got);
     }
+
+    // Whole blocks, so that a block is rarely split between two reads.
+    static constexpr size_t kBufferSize = 1024 * cFTP::kBlockSize;
 
     std::string path_;
     std::vector<char> buffer_;
@@ -185,8 +198,8 @@ bool cFTP::FTPUploadFile(const std::string& sLocalName, const std::string& sRemo
     uint32_t written = 0;
 
     for (int32_t k = 0; k < blocks; ++k) {
-        local.Read(buffer, kBlockSize);
-        if (!inet_.InternetWriteFile(mRemoteFile, buffer, kBlockSize, &written)) {
+        if (!inet_.InternetWriteFile(mRemoteFile, local.Next(buffer, kBlockSize), kBlockSize,
+                                     &written)) {
             RecordLastError("InternetWriteFile");
             return false;
         }

@@ -682,9 +682,13 @@ struct CurlInternet::Connection final : CurlInternet::Object {
 };
 
 struct CurlInternet::RemoteFile final : CurlInternet::Object {
-    RemoteFile(HINTERNET conn, Connection* c) : Object(kFile, conn), connection(c) {}
+    RemoteFile(HINTERNET conn, Connection* c)
+        : Object(kFile, conn), connection(c), capacity(c->flushSize), data(new char[capacity]) {}
     Connection* connection;
-    std::vector<char> pending;
+    // Written bytes not yet taken by the transfer: [offset, used) of data.
+    size_t capacity;
+    std::unique_ptr<char[]> data;
+    size_t used = 0;
     size_t offset = 0;
     bool eof = false;
     bool paused = false;
@@ -696,19 +700,16 @@ struct CurlInternet::RemoteFile final : CurlInternet::Object {
     static size_t ReadCb(char* out, size_t size, size_t n, void* userp) {
         auto* f = static_cast<RemoteFile*>(userp);
         f->started = true;
-        size_t avail = f->pending.size() - f->offset;
+        size_t avail = f->used - f->offset;
         if (avail == 0) {
             if (f->eof) return 0;
             f->paused = true;
             return CURL_READFUNC_PAUSE;
         }
         size_t k = std::min(size * n, avail);
-        std::memcpy(out, f->pending.data() + f->offset, k);
+        std::memcpy(out, f->data.get() + f->offset, k);
         f->offset += k;
-        if (f->offset == f->pending.size()) {
-            f->pending.clear();
-            f->offset = 0;
-        }
+        if (f->offset == f->used) f->used = f->offset = 0;
         ++f->connection->activity;
         return k;
     }
@@ -732,7 +733,7 @@ struct CurlInternet::RemoteFile final : CurlInternet::Object {
     // Hands everything written so far to the transfer.
     bool Push() {
         Resume();
-        if (connection->Drive([this] { return pending.empty(); })) return true;
+        if (connection->Drive([this] { return used == 0; })) return true;
         return SetFailed();
     }
 
@@ -853,7 +854,6 @@ HINTERNET CurlInternet::FtpOpenFileA(HINTERNET connection, const std::string& fi
         return Fail<HINTERNET>(inet::kErrorInvalidParameter, 0);
     }
     auto f = std::make_unique<RemoteFile>(connection, c);
-    f->pending.reserve(c->flushSize + 4096);
     c->Prepare(fileName[0] == '/' ? fileName : c->cwd + fileName);
     c->Set(CURLOPT_UPLOAD, 1L);
     c->Set(CURLOPT_READFUNCTION, &RemoteFile::ReadCb);
@@ -889,9 +889,16 @@ bool CurlInternet::InternetWriteFile(HINTERNET file, const void* buffer, uint32_
     if (!f) return false;
     if (f->failed) return Fail(f->error, false, f->detail);
     if (length > 0 && !buffer) return Fail(inet::kErrorInvalidParameter, false);
+    // The transfer is woken only when the buffer is full: small blocks cost a copy each.
     const char* p = static_cast<const char*>(buffer);
-    f->pending.insert(f->pending.end(), p, p + length);
-    if (f->pending.size() - f->offset >= f->connection->flushSize && !f->Push()) return false;
+    for (uint32_t left = length; left > 0;) {
+        const size_t k = std::min<size_t>(left, f->capacity - f->used);
+        std::memcpy(f->data.get() + f->used, p, k);
+        f->used += k;
+        p += k;
+        left -= static_cast<uint32_t>(k);
+        if (f->used == f->capacity && !f->Push()) return false;
+    }
     if (written) *written = length;
     return true;
 }
