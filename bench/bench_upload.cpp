@@ -1,8 +1,10 @@
 // Uploads one file through ScanControl::UploadFile (progress events shown on the headless
 // host) and with `curl -T` to the same local FTP server, alternating, and reports the
 // throughput of both and their ratio. "vsftpd-tls" takes both over explicit TLS (FTPS),
-// checked against the server's private CA.
+// checked against the server's private CA. The qt host is the widget in an offscreen
+// window: its mirroring, repaints and event loop run as they do on a desktop.
 // usage: bench_upload [MiB=64] [rounds=5] [passive=1] [server=pyftpdlib|vsftpd|vsftpd-tls]
+//                     [host=headless|qt]
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -22,6 +25,12 @@
 #include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Vsftpd.h"
+
+#if FOLIORAY_BENCH_QT
+#include <QApplication>
+
+#include "platform/qt/ScanControlWidget.h"
+#endif
 
 using folioray::test::FtpServer;
 using Clock = std::chrono::steady_clock;
@@ -150,13 +159,53 @@ int main(int argc, char** argv) {
     // The per-call clock costs time itself, so it is used only when asked for.
     const bool detail = std::getenv("BENCH_UPLOAD_DETAIL") != nullptr;
     TimedInternet timed(internet);
-    hc.ports.internet = detail ? static_cast<folioray::Internet*>(&timed) : &internet;
-    hc.Create();
-    hc->FilePath(work.path());
-    hc->ControlMode(1);
-    hc->SetEditorText("x");
-    hc->StartScan();
-    const std::string local = hc->CurrentName();
+    folioray::Internet* inet = detail ? static_cast<folioray::Internet*>(&timed) : &internet;
+    hc.ports.internet = inet;
+    const bool qt = argc > 5 && std::string(argv[5]) == "qt";
+    const std::string server = (tls ? "ftps://" : "") + address;
+    folioray::ScanControl* control = nullptr;
+    const folioray::Variant remoteDir =
+        dir.empty() ? folioray::Variant::Missing() : folioray::Variant(dir);
+    std::function<std::string()> upload = [&] {
+        return hc->UploadFile(server, user, password, passive, "ours.bin", remoteDir);
+    };
+#if FOLIORAY_BENCH_QT
+    std::unique_ptr<QApplication> app;
+    std::unique_ptr<folioray::ScanControlWidget> widget;
+    if (qt) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        static int qtArgc = 1;
+        app = std::make_unique<QApplication>(qtArgc, argv);
+        folioray::Ports ports;
+        ports.internet = inet;
+        widget = std::make_unique<folioray::ScanControlWidget>(ports);
+        widget->show();
+        widget->setFilePath(QString::fromStdString(work.path()));
+        widget->setControlMode(1);
+        widget->StartScan();
+        control = &widget->control();
+        upload = [&] {
+            auto q = [](const std::string& t) { return QString::fromStdString(t); };
+            return widget
+                ->UploadFile(q(server), q(user), q(password), passive, "ours.bin",
+                             dir.empty() ? QVariant() : QVariant(q(dir)))
+                .toStdString();
+        };
+    }
+#endif
+    if (!control) {
+        if (qt) {
+            std::fprintf(stderr, "built without the Qt widget\n");
+            return 1;
+        }
+        hc.Create();
+        hc->FilePath(work.path());
+        hc->ControlMode(1);
+        hc->SetEditorText("x");
+        hc->StartScan();
+        control = &*hc;
+    }
+    const std::string local = control->CurrentName();
     {
         std::string data(bytes, '\0');
         std::mt19937 rng(7);
@@ -164,7 +213,7 @@ int main(int argc, char** argv) {
         folioray::test::WriteFile(local, data);
     }
     long events = 0;
-    hc->UploadProgress = [&](int32_t, int32_t) { ++events; };
+    control->UploadProgress = [&](int32_t, int32_t) { ++events; };
 
     std::vector<double> ours, theirs, cpuTimes;
     int curlRetries = 0;
@@ -178,9 +227,7 @@ int main(int argc, char** argv) {
         rusage u0{}, u1{};
         ::getrusage(RUSAGE_SELF, &u0);
         auto t0 = Clock::now();
-        std::string res =
-            hc->UploadFile((tls ? "ftps://" : "") + address, user, password, passive, "ours.bin",
-                           dir.empty() ? folioray::Variant::Missing() : folioray::Variant(dir));
+        std::string res = upload();
         auto t1 = Clock::now();
         ::getrusage(RUSAGE_SELF, &u1);
         auto cpu = [](const rusage& u) {
@@ -225,8 +272,9 @@ int main(int argc, char** argv) {
     }
     const double mb = static_cast<double>(bytes) / 1e6;
     const double a = mb / Median(ours), b = mb / Median(theirs);
-    std::printf("file %ld MiB, %d rounds, %s mode, %s, %ld progress events per upload\n", mib,
-                rounds, passive ? "passive" : "active", serverName.c_str(), events);
+    std::printf("file %ld MiB, %d rounds, %s mode, %s, %s host, %ld progress events per upload\n",
+                mib, rounds, passive ? "passive" : "active", serverName.c_str(),
+                qt ? "qt" : "headless", events);
     std::printf("UploadFile: median %.3f s  %.1f MB/s\n", Median(ours), a);
     std::printf("UploadFile CPU time (this process): median %.3f s\n", Median(cpuTimes));
     std::printf("%s median %.3f s  %.1f MB/s\n",

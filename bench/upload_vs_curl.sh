@@ -2,6 +2,7 @@
 # Uploads a file through ScanControl::UploadFile (with progress events) and with
 # `curl -T` to the same local FTP server (pyftpdlib, and vsftpd when run as root, plain and
 # over explicit TLS against `curl -T --ssl-reqd`) in one run, and prints both throughputs.
+# The headless host runs every mode; the Qt widget (offscreen) runs once, in active mode.
 # usage: bench/upload_vs_curl.sh [BUILD_DIR=build] [MiB=64] [rounds=7]
 set -euo pipefail
 build=${1:-build}
@@ -22,3 +23,8 @@ for server in $servers; do
     echo
   done
 done
+if grep -q '^FOLIORAY_QT:BOOL=ON' "$build/CMakeCache.txt"; then
+  qt_server=pyftpdlib
+  case " $servers " in *" vsftpd "*) qt_server=vsftpd ;; esac
+  QT_QPA_PLATFORM=offscreen "$build/bench/bench_upload" "$mib" "$rounds" 0 "$qt_server" qt
+fi
