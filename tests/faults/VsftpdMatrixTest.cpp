@@ -101,52 +101,31 @@ void UnreachableProxy(UploadRun& r) {
 }
 
 std::vector<Row> Rows() {
-    Vsftpd::Options plain;
-    Vsftpd::Options v6;
-    v6.ipv6 = true;
-    Vsftpd::Options readOnly;
-    readOnly.writeEnable = false;
-    Vsftpd::Options small;
-    small.diskBytes = 256 << 10;
-    Vsftpd::Options oneClient;
-    oneClient.maxClients = 1;
-    Vsftpd::Options tls;
-    tls.tls = Vsftpd::Tls::Explicit;
-    Vsftpd::Options implicit;
-    implicit.tls = Vsftpd::Tls::Implicit;
+    const Vsftpd::Options plain, v6{.ipv6 = true}, readOnly{.writeEnable = false},
+        small{.diskBytes = 256 << 10}, oneClient{.maxClients = 1},
+        tls{.tls = Vsftpd::Tls::Explicit}, implicit{.tls = Vsftpd::Tls::Implicit};
     const bool activeTls = CurlInternet::ActiveTlsIsSafe();
-    auto refused = [&](std::string name, Vsftpd::Options server, auto before, std::string result,
-                       bool sftp = false) {
-        return Row{.name = name,
-                   .server = server,
-                   .mode = 1,
-                   .before = before,
-                   .result = "InternetConnect error code: " + result,
-                   .remote = Remote::NoFile,
-                   .sftp = sftp,
-                   .refusedBeforeLogin = true};
+    auto refused = [](std::string name, Vsftpd::Options server, auto before, std::string result,
+                      bool sftp = false) {
+        Row r{name,          server, 1, before, nullptr, "InternetConnect error code: " + result,
+              Remote::NoFile};
+        r.sftp = sftp;
+        r.refusedBeforeLogin = true;
+        return r;
     };
     return {
         {"TlsExplicitPassive_Stores", tls, 1, Secure("ftps://"), nullptr, "", Remote::Complete,
          true},
         {"TlsImplicitPassive_Stores", implicit, 1, Secure("ftps-implicit://"), nullptr, "",
          Remote::Complete, true},
-        {.name = "Sftp_Stores",
-         .before = Secure("sftp://"),
-         .remote = Remote::Complete,
-         .sftp = true},
+        {"Sftp_Stores", plain, 0, Secure("sftp://"), nullptr, "", Remote::Complete, false, 2 << 20,
+         0.5, true},
         // libcurl 7.88 sends an active data connection in clear text: refused there.
-        {.name = "TlsExplicitActive_StoresOrIsRefusedBeforeTheLogin",
-         .server = tls,
-         .mode = 0,
-         .before = Secure("ftps://"),
-         .result = activeTls ? ""
-                             : "InternetConnect error code: 12904 Message: Active mode is not "
-                               "available over TLS here (the file would go unencrypted); use "
-                               "passive mode.\r\n",
-         .remote = activeTls ? Remote::Complete : Remote::NoFile,
-         .serverCompleted = activeTls,
-         .refusedBeforeLogin = !activeTls},
+        {"TlsExplicitActive_StoresOrIsRefusedBeforeTheLogin", tls, 0, Secure("ftps://"), nullptr,
+         activeTls ? ""
+                   : "InternetConnect error code: 12904 Message: Active mode is not available "
+                     "over TLS here (the file would go unencrypted); use passive mode.\r\n",
+         activeTls ? Remote::Complete : Remote::NoFile, activeTls, 2 << 20, 0.5, false, !activeTls},
         refused("UntrustedCertificate_RefusedBeforeTheLogin", tls, Secure("ftps://", false),
                 "12045 Message: The server's certificate is not trusted: no trusted authority "
                 "issued it. (SSL certificate problem: unable to get local issuer certificate)\r\n"),
