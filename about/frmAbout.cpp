@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "folioray2/version.h"
 #include "ports/Host.h"
 #include "ports/Launcher.h"
 #include "ports/Registry.h"

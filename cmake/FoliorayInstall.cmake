@@ -7,7 +7,7 @@ set(FOLIORAY_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/folioray2)
 
 # Exported name of each library: Folioray2::<Name>.
 set(_folioray_exports
-  folioray_core=Core folioray_headless=Headless folioray_posix=Posix
+  folioray_core=Core folioray_posix=Posix
   folioray_turbojpeg=TurboJpeg folioray_curl=Curl folioray_sane=Sane folioray_haru=Haru
   folioray_qt=Widget)
 
@@ -22,8 +22,6 @@ foreach(_pair ${_folioray_exports})
       VERSION ${PROJECT_VERSION}
       SOVERSION ${PROJECT_VERSION_MAJOR}
       OUTPUT_NAME ${_target})
-    target_include_directories(${_target} INTERFACE
-      $<INSTALL_INTERFACE:${FOLIORAY_INCLUDEDIR}>)
     list(APPEND _installed ${_target})
   endif()
 endforeach()
@@ -42,16 +40,33 @@ install(TARGETS ${_installed} EXPORT Folioray2Targets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Public headers: every header of the core folders, the ports and the adapters.
-foreach(_dir runtime control acquire imaging upload page about ports
-             platform/headless platform/posix platform/turbojpeg platform/curl platform/sane
-             platform/haru platform/qt)
-  file(GLOB _headers RELATIVE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/${_dir}/*.h)
-  foreach(_h ${_headers})
-    get_filename_component(_d ${_h} DIRECTORY)
-    install(FILES ${_h} DESTINATION ${FOLIORAY_INCLUDEDIR}/${_d})
+# Public headers: the entry headers under include/folioray2/ (the control, the widget, the
+# ports, the version) and every header they reach, in its folder. Nothing test-only, no
+# adapter's own header.
+set(_public ${PROJECT_SOURCE_DIR}/include/folioray2/ScanControl.h
+  ${PROJECT_SOURCE_DIR}/include/folioray2/Ports.h)
+if(TARGET folioray_qt)
+  list(APPEND _public ${PROJECT_SOURCE_DIR}/include/folioray2/ScanControlWidget.h)
+endif()
+install(FILES ${_public} ${PROJECT_BINARY_DIR}/include/folioray2/version.h
+  DESTINATION ${FOLIORAY_INCLUDEDIR})
+set(_todo ${_public})
+set(_seen)
+while(_todo)
+  list(POP_FRONT _todo _h)
+  file(STRINGS ${_h} _lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(_l ${_lines})
+    string(REGEX MATCH "\"([^\"]+)\"" _m "${_l}")
+    set(_inc ${CMAKE_MATCH_1})
+    if(_inc IN_LIST _seen OR NOT EXISTS ${PROJECT_SOURCE_DIR}/${_inc})
+      continue()  # the generated version header, or one already taken
+    endif()
+    list(APPEND _seen ${_inc})
+    list(APPEND _todo ${PROJECT_SOURCE_DIR}/${_inc})
+    get_filename_component(_d ${_inc} DIRECTORY)
+    install(FILES ${_inc} DESTINATION ${FOLIORAY_INCLUDEDIR}/${_d})
   endforeach()
-endforeach()
+endwhile()
 
 install(EXPORT Folioray2Targets NAMESPACE Folioray2:: DESTINATION ${FOLIORAY_INSTALL_CMAKEDIR})
 if(TARGET folioray_qt)

@@ -1,6 +1,6 @@
 #include "HostForm.h"
 
-#include <platform/qt/ScanControlWidget.h>
+#include <folioray2/ScanControlWidget.h>
 
 #include "ui_HostForm.h"
 

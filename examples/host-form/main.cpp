@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include <platform/qt/ScanControlWidget.h>
+#include <folioray2/ScanControlWidget.h>
 
 #include "HostForm.h"
 

@@ -3,8 +3,8 @@
 #include <QIcon>
 #include <QPixmap>
 
+#include "folioray2/ScanControlWidget.h"
 #include "platform/qt/QtImages.h"
-#include "platform/qt/ScanControlWidget.h"
 
 namespace folioray {
 

@@ -2,6 +2,7 @@
 // the registry file it is given.
 #include <gtest/gtest.h>
 
+#include "folioray2/version.h"
 #include "tests/about/AboutSupport.h"
 #include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"

@@ -67,7 +67,7 @@ set(LIB ${PREFIX}/${LIBDIR})
 
 # 1. Versioned shared libraries: lib<name>.so.<version>, the SONAME lib<name>.so.<major>.
 find_program(READELF NAMES readelf REQUIRED)
-foreach(name core headless posix turbojpeg curl sane haru qt)
+foreach(name core posix turbojpeg curl sane haru qt)
   set(real ${LIB}/libfolioray_${name}.so.${VERSION})
   if(NOT EXISTS ${real} OR NOT EXISTS ${LIB}/libfolioray_${name}.so.${SOVERSION}
      OR NOT EXISTS ${LIB}/libfolioray_${name}.so)
@@ -79,14 +79,21 @@ foreach(name core headless posix turbojpeg curl sane haru qt)
     fail("libfolioray_${name}: SONAME is not libfolioray_${name}.so.${SOVERSION}")
   endif()
 endforeach()
-foreach(f bin/folioray bin/folioray-demo include/folioray2/platform/qt/ScanControlWidget.h
-          include/folioray2/control/ScanControl.h ${LIBDIR}/cmake/Folioray2/Folioray2Config.cmake
+foreach(f bin/folioray bin/folioray-demo include/folioray2/ScanControlWidget.h
+          include/folioray2/ScanControl.h include/folioray2/Ports.h include/folioray2/version.h
+          ${LIBDIR}/cmake/Folioray2/Folioray2Config.cmake
           ${LIBDIR}/cmake/Folioray2/Folioray2ConfigVersion.cmake
           ${LIBDIR}/cmake/Folioray2/Folioray2Targets.cmake ${LIBDIR}/pkgconfig/folioray2.pc)
   if(NOT EXISTS ${PREFIX}/${f})
     fail("not installed: ${f}")
   endif()
 endforeach()
+# Test doubles and adapters' own headers stay out.
+file(GLOB_RECURSE private RELATIVE ${PREFIX}/include/folioray2 ${PREFIX}/include/folioray2/tests/*
+  ${PREFIX}/include/folioray2/platform/headless/* ${PREFIX}/include/folioray2/platform/curl/*)
+if(private)
+  fail("installed, but not for hosts: ${private}")
+endif()
 
 # 2. The installed headers are a closed set, and none of them needs a library that the
 #    package does not hand on (only the widget's headers use Qt).
@@ -95,12 +102,13 @@ foreach(h ${headers})
   file(STRINGS ${PREFIX}/include/folioray2/${h} lines REGEX "^[ \t]*#[ \t]*include")
   foreach(l ${lines})
     if(l MATCHES "#[ \t]*include[ \t]*\"([^\"]+)\"")
-      if(NOT EXISTS ${PREFIX}/include/folioray2/${CMAKE_MATCH_1})
+      if(NOT EXISTS ${PREFIX}/include/folioray2/${CMAKE_MATCH_1}
+         AND NOT EXISTS ${PREFIX}/include/${CMAKE_MATCH_1})
         fail("${h} includes ${CMAKE_MATCH_1}, which is not installed")
       endif()
     elseif(l MATCHES "curl/|sane/|hpdf|turbojpeg|jpeglib|png\\.h")
       fail("${h} needs an adapter's private library: ${l}")
-    elseif(l MATCHES "<Q" AND NOT h MATCHES "^platform/qt/")
+    elseif(l MATCHES "<Q" AND NOT h MATCHES "^(platform/qt/|ScanControlWidget)")
       fail("${h} includes Qt outside the widget: ${l}")
     endif()
   endforeach()
@@ -126,11 +134,13 @@ if(NOT pc_version STREQUAL VERSION)
 endif()
 separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
 file(WRITE ${TMP}/pc/probe.cpp [=[
-#include <about/frmAbout.h>
+#include <folioray2/ScanControl.h>
 #include <cstdio>
 int main() {
-    std::puts(folioray::VersionText(FOLIORAY_VERSION_MAJOR, FOLIORAY_VERSION_MINOR,
-                                    FOLIORAY_VERSION_PATCH).c_str());
+    folioray::Ports none;
+    folioray::ScanControl control(none);  // links the core
+    std::printf("Version %s\n", FOLIORAY_VERSION_STRING);
+    return control.Quality() == 60 ? 0 : 1;
 }
 ]=])
 run("compiling with pkg-config's flags" COMMAND ${CXX_COMPILER} ${TMP}/pc/probe.cpp ${pc_flags}

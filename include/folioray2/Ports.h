@@ -1,0 +1,17 @@
+#pragma once
+// Every port, for hosts that bring their own platform services.
+#include "ports/AboutForm.h"
+#include "ports/Clipboard.h"
+#include "ports/Host.h"
+#include "ports/Internet.h"
+#include "ports/InternetMessages.h"
+#include "ports/JpegLibrary.h"
+#include "ports/KeyMessages.h"
+#include "ports/Launcher.h"
+#include "ports/ObjectFactory.h"
+#include "ports/ObjectRegistry.h"
+#include "ports/Picture.h"
+#include "ports/Ports.h"
+#include "ports/Preview.h"
+#include "ports/Registry.h"
+#include "ports/Scanner.h"
