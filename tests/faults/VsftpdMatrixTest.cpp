@@ -7,6 +7,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -119,6 +120,13 @@ std::vector<Row> Rows() {
         {"TlsImplicitPassive_Stores", implicit, 1, Secure("ftps-implicit://"), nullptr, "",
          Remote::Complete, true},
         {"Sftp_Stores", plain, 0, Secure("sftp://"), nullptr, "", Remote::Complete, false, 2 << 20,
+         0.5, true},
+        {"SftpWriteRefused_GivesTheServersAnswer", plain, 0,
+         [](UploadRun& r) {
+             Secure("sftp://")(r);
+             ::chmod(r.server->file("").c_str(), 0555);
+         },
+         nullptr, "Upload failed: Permission denied (3/-31)\r\n", Remote::NoFile, false, 2 << 20,
          0.5, true},
         // libcurl 7.88 sends an active data connection in clear text: refused there.
         {"TlsExplicitActive_StoresOrIsRefusedBeforeTheLogin", tls, 0, Secure("ftps://"), nullptr,
