@@ -41,6 +41,10 @@ QString FromModelText(const std::string& text) {
     return lf;
 }
 
+int64_t Permille(int value, int lo, int hi) {
+    return hi > lo ? (int64_t{value} - lo) * 1000 / (int64_t{hi} - lo) : 0;
+}
+
 int ClampToInt(float v) {
     if (std::isnan(v)) return 0;
     if (v <= -2147483648.0f) return std::numeric_limits<int>::min();
@@ -253,9 +257,16 @@ void ScanControlWidget::MirrorChild(const std::string& name) {
         } else if (auto* bar = qobject_cast<QProgressBar*>(w)) {
             const int lo = ClampToInt(c.min);
             const int hi = std::max(lo, ClampToInt(c.max));
-            bar->setRange(lo, hi);
+            const bool sameRange = bar->minimum() == lo && bar->maximum() == hi;
+            if (!sameRange) bar->setRange(lo, hi);
             // A value outside the range shows the nearest end rather than being dropped.
-            bar->setValue(std::clamp(ClampToInt(c.value), lo, hi));
+            const int value = std::clamp(ClampToInt(c.value), lo, hi);
+            // An upload moves a shown bar four times per kilobyte; a step that cannot move
+            // it by a thousandth waits for a later one (setting it draws the bar at once).
+            if (!sameRange || !bar->isVisible() || bar->value() < lo ||
+                Permille(value, lo, hi) != Permille(bar->value(), lo, hi)) {
+                bar->setValue(value);
+            }
         }
     }
     ApplyZOrder();
