@@ -1,7 +1,9 @@
 // The About box: registry reads, System Information, and its opening from the control.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include <ostream>
 
 #include <memory>
 #include <string>
@@ -32,6 +34,7 @@ struct KeyCase {
     const char* value;
     bool found;
     std::string text;
+    friend void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class GetKeyValueTest : public ::testing::TestWithParam<KeyCase> {};

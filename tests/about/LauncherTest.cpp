@@ -2,8 +2,10 @@
 // child behind.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
+#include <ostream>
 
 #include <cerrno>
 #include <sstream>
@@ -48,11 +50,8 @@ TEST(PosixLauncherTest, StartsAProgramInItsOwnSessionWithoutAZombie) {
 struct FailCase {
     const char* name;
     std::string (*path)(const test::TempDir&);
+    friend void PrintTo(const FailCase& c, std::ostream* os) { *os << c.name; }
 };
-
-void PrintTo(const FailCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class PosixLauncherFailTest : public ::testing::TestWithParam<FailCase> {};
 

@@ -26,20 +26,6 @@
 
 namespace folioray::test {
 
-// The real library, or a refusal to write when the test says so.
-class SwitchableJpeg : public JpegLibrary {
-  public:
-    int ijlInit(JPEG_CORE_PROPERTIES* p) override { return real_.ijlInit(p); }
-    int ijlWrite(JPEG_CORE_PROPERTIES* p, int io) override {
-        return failWrite ? IJL_FILE_ERROR : real_.ijlWrite(p, io);
-    }
-    int ijlFree(JPEG_CORE_PROPERTIES* p) override { return real_.ijlFree(p); }
-    bool failWrite = false;
-
-  private:
-    TurboJpegLibrary real_;
-};
-
 // A picture with a different colour in every pixel.
 inline Picture Gradient(int32_t w, int32_t h) {
     Picture p;
@@ -143,7 +129,7 @@ class AcquireFixture : public ::testing::Test {
     MemoryClipboard clipboard;
     HeadlessPreview preview;
     ScriptedScanner scanner{clipboard};
-    SwitchableJpeg jpeg;
+    TurboJpegLibrary jpeg;
     ObjectRegistry objects;
     Ports ports;
     std::unique_ptr<ScanControl> control;

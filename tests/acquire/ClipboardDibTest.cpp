@@ -2,6 +2,8 @@
 // header that lies about the bytes is refused before a pixel is read.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -81,11 +83,8 @@ struct Good {
     const char* name;
     Bytes dib;
     std::vector<std::string> rows;
+    friend void PrintTo(const Good& c, std::ostream* os) { *os << c.name; }
 };
-
-void PrintTo(const Good& g, std::ostream* os) {
-    *os << g.name;
-}
 
 Bytes Px32(std::initializer_list<uint32_t> px) {
     Bytes b;
@@ -118,23 +117,6 @@ std::vector<Good> GoodCases() {
                       Bytes{2, 0, 200, 0},  // index 200 lies past the table: black
                       Bytes{0, 1, 2, 0}}),
                  {"FF0000 00FF00 0000FF", "0000FF FF0000 000000"}});
-    v.push_back({"1 bit, top-down",
-                 Cat({MakeHeader({.width = 10, .height = -2, .bpp = 1}), Quad(0, 0, 0),
-                      Quad(0xFF, 0xFF, 0xFF), Bytes{0xA0, 0x40, 0, 0}, Bytes{0x00, 0xC0, 0, 0}}),
-                 {"FFFFFF 000000 FFFFFF 000000 000000 000000 000000 000000 000000 FFFFFF",
-                  "000000 000000 000000 000000 000000 000000 000000 000000 FFFFFF FFFFFF"}});
-    {
-        Bytes table;
-        for (int i = 0; i < 256; ++i) {
-            table.push_back(static_cast<uint8_t>(i));  // blue
-            table.push_back(0);
-            table.push_back(static_cast<uint8_t>(255 - i));  // red
-        }
-        v.push_back({"core header, 8 bits with RGB triples",
-                     Cat({MakeHeader({.size = 12, .width = 2, .height = 1, .bpp = 8}), table,
-                          Bytes{0, 255, 0, 0}}),
-                     {"FF0000 0000FF"}});
-    }
     return v;
 }
 
@@ -155,11 +137,8 @@ struct Bad {
     const char* name;
     Bytes dib;
     int32_t error = err::kInvalidPicture;
+    friend void PrintTo(const Bad& c, std::ostream* os) { *os << c.name; }
 };
-
-void PrintTo(const Bad& b, std::ostream* os) {
-    *os << b.name;
-}
 
 std::vector<Bad> BadCases() {
     const Bytes six = Rgb24BottomUp();
@@ -172,7 +151,6 @@ std::vector<Bad> BadCases() {
         v.push_back({"header cut short", cut});
     }
     v.push_back({"width 0", Cat({h({.width = 0, .height = 2}), six})});
-    v.push_back({"height 0", Cat({h({.width = 3, .height = 0}), six})});
     v.push_back(
         {"0 bits (JPEG or PNG inside)", Cat({h({.width = 3, .height = 2, .bpp = 0}), six})});
     v.push_back({"RLE8", Cat({h({.width = 3, .height = 2, .bpp = 8, .compression = 1}),

@@ -2,6 +2,8 @@
 // checked with poppler's pdfinfo and pdfimages.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -63,11 +65,8 @@ class PdfObjectTest : public ::testing::Test {
     test::TempDir lists;  // the interaction file lives apart, as in the temporary folder
 };
 
-TEST_F(PdfObjectTest, TheJpegsResolutionSizesThePage) {
-    test::WriteFile(dir / "scanx.jpg", test::JpegBytes(120, 80, 300));
-    Convert(dir / "scanx.jpg" + ",caption", dir / "scanx.pdf");
-    EXPECT_EQ(PdfInfo(dir / "scanx.pdf")["Page size"], "28.8 x 19.2 pts");
-
+// Dots per inch are covered by the scans themselves.
+TEST_F(PdfObjectTest, ADensityInDotsPerCentimetreSizesThePage) {
     std::string perCentimetre = test::JpegBytes(127, 254, 50);  // 127 dots per inch
     perCentimetre[13] = 2;
     test::WriteFile(dir / "scanx.jpg", perCentimetre);
@@ -92,11 +91,8 @@ struct Broken {
     const char* name;
     std::function<void(test::TempDir&)> arrange;
     std::string pdf;  // relative to the folder
+    friend void PrintTo(const Broken& c, std::ostream* os) { *os << c.name; }
 };
-
-void PrintTo(const Broken& b, std::ostream* os) {
-    *os << b.name;
-}
 
 class PdfObjectFailureTest : public PdfObjectTest, public ::testing::WithParamInterface<Broken> {};
 
@@ -133,23 +129,6 @@ INSTANTIATE_TEST_SUITE_P(
                              },
                              "scanx.pdf"}),
     test::ByName());
-
-TEST(ImageStreamTest, RefusesWhatItDoesNotKnow) {
-    HaruImageStream o;
-    auto number = [&](int32_t dispid, std::vector<std::string> args) {
-        try {
-            o.Invoke(dispid, args);
-            return 0;
-        } catch (const VbError& e) {
-            return e.Number();
-        }
-    };
-    EXPECT_EQ(number(99, {}), 438);
-    EXPECT_EQ(number(22, {}), 450);
-    EXPECT_EQ(number(23, {"abc"}), 5);
-    EXPECT_EQ(number(0, {}), 5);  // nothing to convert
-    EXPECT_EQ(number(20, {"@/nonexistent/list"}), 53);
-}
 
 }  // namespace
 }  // namespace folioray

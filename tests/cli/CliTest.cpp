@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -35,25 +37,14 @@ TEST(CliTest, PropertyWritesFollowTheControlsRules) {
               "ControlMode=0\nQuality=100\n");
 }
 
-TEST(CliTest, MessageBoxesAreOneLineEach) {
-    test::TempDir dir;
-    // Text mode into a folder that is not there: the store fails with its message.
-    auto r = Cli({"--set", "ControlMode=1", "--set", "FilePath=" + dir.path(), "--call", "Info"});
-    ASSERT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "");  // Info before any image only beeps
-}
-
 struct BadArgs {
     const char* name;
     std::vector<std::string> args;
     const char* mention;
+    friend void PrintTo(const BadArgs& c, std::ostream* os) { *os << c.name; }
 };
 
 class CliBadArgsTest : public ::testing::TestWithParam<BadArgs> {};
-
-void PrintTo(const BadArgs& b, std::ostream* os) {
-    *os << b.name;
-}
 
 TEST_P(CliBadArgsTest, ExitTwoWithAClearError) {
     auto r = Cli(GetParam().args);
@@ -74,17 +65,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BadArgs{"notANumber", {"--call", "SetSize", "1", "x"}, "whole number"},
                       BadArgs{"uploadArity", {"--call", "UploadFile", "host"}, "arguments"}),
     [](const auto& tp) { return std::string(tp.param.name); });
-
-TEST(CliTest, HelpListsEveryPropertyAndMethod) {
-    auto r = Cli({"--help"});
-    ASSERT_EQ(r.exitCode, 0);
-    for (const char* name :
-         {"FullScreen", "StartScan", "ButtonStyle", "CurrentName", "SetSize", "UploadFile",
-          "PasteName", "ShowModeButton", "SaveAsPDF", "ControlMode", "ImageWidth", "ImageHeight",
-          "ImageSize", "Quality", "FilePath"}) {
-        EXPECT_NE(r.out.find(name), std::string::npos) << name;
-    }
-}
 
 }  // namespace
 }  // namespace folioray

@@ -1,6 +1,8 @@
 // Layout of the children, minimum sizes, SetSize, FullScreen and ButtonStyle.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <climits>
 #include <optional>
 #include <string>
@@ -65,11 +67,8 @@ struct MinimumCase {
     int32_t style;
     float width, height;
     float expectWidth, expectHeight;
+    friend void PrintTo(const MinimumCase& c, std::ostream* os) { *os << c.name; }
 };
-
-void PrintTo(const MinimumCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class MinimumSizeTest : public ::testing::TestWithParam<MinimumCase> {};
 
@@ -129,11 +128,8 @@ struct SetSizeCase {
     int32_t style;
     int32_t x, y;
     std::optional<std::pair<float, float>> expect;  // nothing: the size is unchanged
+    friend void PrintTo(const SetSizeCase& c, std::ostream* os) { *os << c.name; }
 };
-
-void PrintTo(const SetSizeCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class SetSizeTest : public ::testing::TestWithParam<SetSizeCase> {};
 

@@ -1,6 +1,8 @@
 // The preview's mouse buttons and activation: the paste menu and the detail view.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "tests/support/HeadlessControl.h"
 #include "tests/support/ScanControlPeer.h"
 
@@ -9,26 +11,14 @@ namespace {
 
 using test::HeadlessControl;
 
-Picture Solid(int32_t w, int32_t h) {
-    Picture p;
-    p.isBitmap = true;
-    p.width = w;
-    p.height = h;
-    p.bits.assign(static_cast<size_t>(p.Stride()) * h, 0x7F);
-    return p;
-}
-
 struct ClickCase {
     const char* name;
     int16_t mask;
     bool withImage;
     bool menu;
     bool detail;
+    friend void PrintTo(const ClickCase& c, std::ostream* os) { *os << c.name; }
 };
-
-void PrintTo(const ClickCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class PreviewClickTest : public ::testing::TestWithParam<ClickCase> {};
 
@@ -54,21 +44,6 @@ INSTANTIATE_TEST_SUITE_P(Masks, PreviewClickTest,
                                            ClickCase{"LeftWithImage", 1, true, false, true},
                                            ClickCase{"LeftAndMiddle", 5, true, false, true}),
                          [](const auto& tp) { return std::string(tp.param.name); });
-
-// The inner area is the picture's natural size in twips, per axis.
-TEST(PreviewTest, DetailViewHasThePicturesNaturalSize) {
-    HeadlessControl hc;
-    hc.host.tpx = 12;
-    hc.host.tpy = 20;
-    ScanControlTestPeer::SetAcquiredImage(*hc, 640, 480);
-    hc.preview.picture = Solid(640, 480);
-    hc->Image1_PreviewActivated();
-    ASSERT_EQ(hc.host.detailViews, 1);
-    EXPECT_FLOAT_EQ(hc.host.detailWidth, 640 * 12);
-    EXPECT_FLOAT_EQ(hc.host.detailHeight, 480 * 20);
-    EXPECT_EQ(hc.host.detailPicture.width, 640);
-    EXPECT_EQ(hc.host.detailPicture.bits, hc.preview.picture.bits);
-}
 
 }  // namespace
 }  // namespace folioray

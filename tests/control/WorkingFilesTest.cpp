@@ -1,7 +1,9 @@
 // The working folder's write test and the text-mode store.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include <ostream>
 
 #include <filesystem>
 
@@ -18,11 +20,8 @@ struct FolderCase {
     const char* name;
     std::string (*value)(const TempDir&);
     bool accepted;
+    friend void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.name; }
 };
-
-void PrintTo(const FolderCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class FilePathTest : public ::testing::TestWithParam<FolderCase> {};
 
@@ -77,22 +76,6 @@ TEST_F(TextStoreTest, WritesTheTextWithCrLfAndRaisesTheEvent) {
     EXPECT_EQ(hc.host.focused, "Text2");
     EXPECT_EQ(hc->ControlMode(), 1);  // the store leaves mode and text as they are
     EXPECT_EQ(hc[Child::Text2].caption, "first line\nsecond line\r\nthird");
-}
-
-TEST_F(TextStoreTest, FailureShowsTheMessageAndKeepsTheOldName) {
-    hc->SetEditorText("kept");
-    hc->StartScan();
-    ASSERT_EQ(hc->CurrentName(), TextFile());
-    // The folder goes away under the control: the next store cannot write.
-    std::filesystem::remove_all(dir.path());
-    hc->ScanComplete = [this](std::string& name) { events.push_back("late " + name); };
-    hc->StartScan();
-    ASSERT_EQ(hc.host.messages.size(), 1u);
-    EXPECT_EQ(hc.host.messages[0].prompt, "The text could not be saved to a temporary file.");
-    EXPECT_EQ(hc.host.messages[0].title, "Pagewright Control");
-    EXPECT_EQ(hc.host.messages[0].icon, MsgBoxIcon::Exclamation);
-    EXPECT_EQ(events.size(), 1u);
-    EXPECT_EQ(hc->CurrentName(), TextFile());
 }
 
 TEST_F(TextStoreTest, ALinkPlantedAtTheTextFileIsNotFollowed) {

@@ -1,13 +1,11 @@
 #pragma once
 // The whole control on real parts: the SANE test device, TurboJPEG, the libharu
 // "Image.Stream", libcurl against servers on 127.0.0.1, real files. Faults are made on
-// the real thing where this machine allows it (a read-only folder, a full disk, an
-// unremovable file); each maker says how it did it, or that it could not.
+// the real thing where this machine allows it (a read-only folder, a full disk on a file
+// system of its own); each maker says how it did it, or that it could not.
 #include <fcntl.h>
-#include <linux/fs.h>
 #include <signal.h>
 #include <sys/fsuid.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -58,13 +56,6 @@ inline Keep MakeUndo(std::function<void()> fn) {
     return std::make_shared<Undo>(std::move(fn));
 }
 
-// A way of making faults left out (FOLIORAY_FAULTS_AVOID=mount,setfsuid,chattr), to try
-// the fallbacks of a machine that refuses it.
-inline bool Avoided(const std::string& way) {
-    const char* avoid = std::getenv("FOLIORAY_FAULTS_AVOID");
-    return avoid && ("," + std::string(avoid) + ",").find("," + way + ",") != std::string::npos;
-}
-
 // ---- Probes.
 
 inline bool CanCreateIn(const std::string& folder) {
@@ -83,22 +74,6 @@ inline bool CanRead(const std::string& file) {
     return true;
 }
 
-// The immutable attribute of ext4 and its kin: not even root may change or remove the
-// file, or add to the folder. False when the file system has no such attribute.
-inline bool SetImmutable(const std::string& path, bool on) {
-    if (on && Avoided("chattr")) return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    int flags = 0;
-    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (ok) {
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
-    return ok;
-}
-
 // ---- Fault makers. Each returns nothing when this machine cannot make the fault; `how`
 // says what was done (or tried).
 
@@ -109,8 +84,7 @@ struct ReadOnlyFolder {
 };
 
 // The folder made read-only after the control accepted it. Without root a chmod does it;
-// root writes through mode bits, so the test thread then gives up root's file rights
-// (setfsuid), or the folder is bind-mounted read-only, or made immutable.
+// root writes through mode bits, so the test thread then gives up root's file rights.
 inline ReadOnlyFolder MakeFolderReadOnly(const std::string& folder, const std::string& sample) {
     struct stat st {};
     ::stat(folder.c_str(), &st);
@@ -120,51 +94,20 @@ inline ReadOnlyFolder MakeFolderReadOnly(const std::string& folder, const std::s
 
     ::chmod(folder.c_str(), 0555);
     if (works()) return {MakeUndo(restoreMode), "chmod a-w", "Permission denied"};
-    if (::geteuid() == 0 && !Avoided("setfsuid")) {
+    if (::geteuid() == 0) {
         ::setfsuid(65534);
-        if (::setfsuid(static_cast<uid_t>(-1)) == 65534) {
-            if (works()) {
-                return {MakeUndo([restoreMode] {
-                            ::setfsuid(0);
-                            restoreMode();
-                        }),
-                        "chmod a-w, test thread without root's file rights (setfsuid)",
-                        "Permission denied"};
-            }
+        if (::setfsuid(static_cast<uid_t>(-1)) == 65534 && works()) {
+            return {MakeUndo([restoreMode] {
+                        ::setfsuid(0);
+                        restoreMode();
+                    }),
+                    "chmod a-w, test thread without root's file rights (setfsuid)",
+                    "Permission denied"};
         }
         ::setfsuid(0);
     }
     restoreMode();
-    if (!Avoided("mount") &&
-        ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0) {
-        auto unmount = MakeUndo([folder] { ::umount2(folder.c_str(), MNT_DETACH); });
-        if (::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) ==
-                0 &&
-            works()) {
-            return {unmount, "read-only bind mount", "Path/File access error"};
-        }
-    }
-    // An immutable folder still lets its files be written: they are made immutable too.
-    std::vector<std::string> paths = {folder};
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
-        if (e.is_regular_file(ec)) paths.push_back(e.path().string());
-    }
-    std::vector<std::string> done;
-    for (const auto& p : paths) {
-        if (Avoided("chattr") || !SetImmutable(p, true)) break;
-        done.push_back(p);
-    }
-    if (!done.empty()) {
-        auto undo = MakeUndo([done] {
-            for (const auto& p : done) SetImmutable(p, false);
-        });
-        if (done.size() == paths.size() && works()) {
-            return {undo, "immutable attribute on the folder and its files (chattr +i)",
-                    "Permission denied"};
-        }
-    }
-    return {nullptr, "no chmod, setfsuid, mount or chattr works here", ""};
+    return {nullptr, "neither chmod nor setfsuid works here", ""};
 }
 
 // A folder on a small file system of its own (a tmpfs), which Fill then fills.
@@ -177,8 +120,7 @@ struct SmallDisk {
 inline SmallDisk MakeSmallDisk(const std::string& parent) {
     const std::string folder = parent + "/small";
     ::mkdir(folder.c_str(), 0755);
-    if (!Avoided("mount") &&
-        ::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=2m,mode=0755") == 0) {
+    if (::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=2m,mode=0755") == 0) {
         return {MakeUndo([folder] { ::umount2(folder.c_str(), MNT_DETACH); }), folder,
                 "tmpfs of 2 MB"};
     }

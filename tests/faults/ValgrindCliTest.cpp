@@ -67,7 +67,11 @@ TEST_F(ValgrindCliTest, ScanToPdfAndUploadIsClean) {
     EXPECT_EQ(ValgrindReport(r.err), "");
     const std::string pdf = dir / "scanx.pdf";
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "ScanComplete: " + pdf);
-    EXPECT_NE(r.out.find("\nUploadFile: \n"), std::string::npos) << r.out;
+    const std::string size = std::to_string(test::ReadFile(pdf).size());
+    EXPECT_NE(r.out.find("\nProgress: 255/" + size + "\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nProgress: " + size + "/" + size + "\nUploadFile: \n"),
+              std::string::npos)
+        << r.out;
     EXPECT_EQ(test::ReadFile(server.file("scanx.pdf")), test::ReadFile(pdf));
 }
 

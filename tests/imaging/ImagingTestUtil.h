@@ -42,9 +42,4 @@ inline uint8_t* DibPixel(const CDIBSection& d, int x, int row) {
     return d.DIBSectionBitsPtr() + static_cast<size_t>(row) * d.BytesPerScanLine() + 3 * x;
 }
 
-inline Bgr DibPixelTop(const CDIBSection& d, int x, int yTop) {
-    const uint8_t* q = DibPixel(d, x, d.Height() - 1 - yTop);
-    return {q[0], q[1], q[2]};
-}
-
 }  // namespace folioray::test

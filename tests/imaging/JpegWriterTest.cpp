@@ -111,25 +111,6 @@ TEST_F(JpegWriterTest, WritesAJpegThatDecodesTheRightWayRound) {
     }
 }
 
-TEST_F(JpegWriterTest, QualityRunsFromZeroToAHundred) {
-    CDIBSection noise;
-    ASSERT_TRUE(noise.Create(96, 64));
-    noise.RandomiseBits(true);
-    int64_t previous = 0;
-    for (int32_t quality : {0, 1, 50, 100}) {
-        const std::string path = dir / ("q" + std::to_string(quality) + ".jpg");
-        ASSERT_TRUE(SaveJpegFile(jpeg, noise, path, quality)) << quality;
-        const Decoded d = Decode(path);
-        EXPECT_EQ(d.width, 96);
-        EXPECT_EQ(d.height, 64);
-        const int64_t size = static_cast<int64_t>(test::ReadFile(path).size());
-        if (quality > 1) {
-            EXPECT_GT(size, previous) << "quality " << quality;
-        }
-        previous = size;
-    }
-}
-
 TEST_F(JpegWriterTest, AWriteFailureLeavesNoFileBehind) {
     for (bool partial : {false, true}) {
         ScriptedJpegLibrary lib;

@@ -10,42 +10,6 @@ using test::Bgr;
 using test::MakePicture;
 using test::PixelOf;
 
-struct RopCase {
-    const char* name;
-    uint32_t rop;
-    uint8_t expected;  // for source 0xF0 over destination 0xCC
-};
-
-void PrintTo(const RopCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class RasterOpTest : public ::testing::TestWithParam<RopCase> {};
-
-TEST_P(RasterOpTest, CombinesSourceAndDestinationBytes) {
-    const Picture src = MakePicture(2, 1, [](int, int) { return Bgr{0xF0, 0xF0, 0xF0}; });
-    Picture dst = MakePicture(2, 1, [](int, int) { return Bgr{0xCC, 0xCC, 0xCC}; });
-    {
-        PictureDC s(src);
-        PictureDC d(dst);
-        ASSERT_TRUE(BitBlt(d.hdc(), 0, 0, 1, 1, s.hdc(), 0, 0, GetParam().rop));
-    }
-    const uint8_t e = GetParam().expected;
-    EXPECT_EQ(PixelOf(dst, 0, 0), (Bgr{e, e, e}));
-    EXPECT_EQ(PixelOf(dst, 1, 0), (Bgr{0xCC, 0xCC, 0xCC}));  // outside the rectangle
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rops, RasterOpTest,
-    ::testing::Values(RopCase{"SRCCOPY", SRCCOPY, 0xF0}, RopCase{"SRCPAINT", SRCPAINT, 0xFC},
-                      RopCase{"SRCAND", SRCAND, 0xC0}, RopCase{"SRCINVERT", SRCINVERT, 0x3C},
-                      RopCase{"SRCERASE", SRCERASE, 0x30}, RopCase{"NOTSRCCOPY", NOTSRCCOPY, 0x0F},
-                      RopCase{"NOTSRCERASE", NOTSRCERASE, 0x03},
-                      RopCase{"MERGEPAINT", MERGEPAINT, 0xCF},
-                      RopCase{"DSTINVERT", DSTINVERT, 0x33}, RopCase{"BLACKNESS", BLACKNESS, 0x00},
-                      RopCase{"WHITENESS", WHITENESS, 0xFF}),
-    [](const auto& p) { return std::string(p.param.name); });
-
 TEST(SurfaceTest, ClippingKeepsEveryWriteInsideTheBitmaps) {
     Picture src = MakePicture(3, 3, [](int, int) { return Bgr{9, 9, 9}; });
     Picture dst = MakePicture(

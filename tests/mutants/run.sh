@@ -5,12 +5,17 @@ set -u
 src=$(realpath "$1") build=$(realpath "$2")
 shift 2
 list=$(dirname "$(realpath "$0")")/faults.tsv
-file="" backup=$(mktemp)
+file="" backup=$(mktemp) log=$(mktemp)
 restore() { if [ -n "$file" ]; then cp "$backup" "$file"; file=""; fi; }
-trap 'restore; rm -f "$backup"' EXIT
+trap 'restore; rm -f "$backup" "$log"' EXIT
 trap 'exit 130' INT TERM
 caught=0 total=0 missed=""
-suite() { (cd "$build" && QT_QPA_PLATFORM=offscreen ctest -j2 --timeout 300 --stop-on-failure -LE install "$@" >/dev/null 2>&1); }
+# Runs the tests given; fails at the first failing one, whose name is then in $log.
+suite() {
+    (cd "$build" && QT_QPA_PLATFORM=offscreen ctest -j2 --timeout 300 --stop-on-failure \
+        -LE install "$@" >"$log" 2>&1)
+}
+firstFailed() { grep -m1 -oE 'Test +#[0-9]+: [^ ]+ \.*\*\*\*[A-Za-z]+' "$log" | awk '{print $3}'; }
 while IFS=$'\t' read -r id hint what old new; do
   [[ -z "$id" || "$id" == \#* ]] && continue
   [[ $# -gt 0 && " $* " != *" $id "* ]] && continue
@@ -31,7 +36,7 @@ PY
   else
     total=$((total + 1))
     if ! suite -R "$hint" || ! suite -E "$hint"; then
-      caught=$((caught + 1)) && echo "$id: caught"
+      caught=$((caught + 1)) && echo "$id: caught by $(firstFailed)"
     else
       missed="$missed $id" && echo "$id: MISSED ($what)"
     fi

@@ -1,20 +1,12 @@
-// Pictures between Qt and the control: DIB bytes, the clipboard, the preview, the drawn
-// button pictures, and script values.
+// Pictures between Qt and the control: DIB bytes and the preview.
 #include <gtest/gtest.h>
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMimeData>
 
-#include <algorithm>
 #include <cstring>
-#include <set>
 
 #include "control/ScanControl.h"
-#include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtImages.h"
 #include "platform/qt/QtPreview.h"
 #include "platform/qt/ScanControlWidget.h"
-#include "runtime/VbError.h"
 #include "tests/qt/QtTestSupport.h"
 #include "tests/support/TempDir.h"
 
@@ -66,24 +58,6 @@ TEST(QtImagesDib, WrittenDibIsTwentyFourBitBottomUpWithPaddedRows) {
     EXPECT_TRUE(SamePixels(ImageFromDib(dib), img));
 }
 
-// ---- Pictures.
-
-// ---- Clipboard.
-
-TEST(QtClipboardPort, APictureAnotherProgramCopiedReadsAsADib) {
-    QtClipboard board;
-    const QImage img = Sample(9, 6);
-    QGuiApplication::clipboard()->setImage(img);
-    const auto dib = board.GetDib();
-    ASSERT_TRUE(dib.has_value());
-    EXPECT_TRUE(SamePixels(ImageFromDib(*dib), img));
-
-    // And the control's DIB is offered to other programs as an image.
-    board.SetDib(DibFromImage(Sample(4, 4)));
-    EXPECT_TRUE(SamePixels(QGuiApplication::clipboard()->image(), Sample(4, 4)));
-    EXPECT_THROW(board.SetDib({1, 2, 3}), VbError);
-}
-
 // ---- Preview.
 
 TEST(QtPreviewPort, LoadsAndHandsBackThePictureOrReportsInvalidPicture) {
@@ -118,8 +92,6 @@ TEST(QtPreviewPort, LoadsAndHandsBackThePictureOrReportsInvalidPicture) {
     preview.resize(17, 102);
     EXPECT_EQ(preview.pictureRect().width(), 15);
 }
-
-// ---- Script values.
 
 }  // namespace
 }  // namespace folioray

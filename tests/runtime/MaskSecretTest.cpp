@@ -2,6 +2,8 @@
 // that must not cut the rest of the text to pieces.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "runtime/Text.h"
 
 namespace folioray {
@@ -10,11 +12,8 @@ namespace {
 struct MaskCase {
     const char* name;
     std::string text, secret, masked;
+    friend void PrintTo(const MaskCase& c, std::ostream* os) { *os << c.name; }
 };
-
-void PrintTo(const MaskCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class MaskSecretTest : public ::testing::TestWithParam<MaskCase> {};
 

@@ -48,10 +48,6 @@ FtpServer::FtpServer(const Options& options) : options_(options) {
         args.push_back("--drop-after");
         args.push_back(std::to_string(options_.dropAfter));
     }
-    if (options_.stallAfter >= 0) {
-        args.push_back("--stall-after");
-        args.push_back(std::to_string(options_.stallAfter));
-    }
     if (options_.echoPassword) args.push_back("--echo-password");
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());

@@ -16,7 +16,6 @@ class FtpServer {
         std::string user = "tester";
         std::string password = "pw-Secret-42";
         long dropAfter = -1;        // reset each STOR's data connection after this many bytes
-        long stallAfter = -1;       // stop reading each STOR's data after this many bytes
         bool echoPassword = false;  // the login failure reply repeats the password
     };
 

@@ -1,9 +1,7 @@
 # A local FTP server for the upload tests and benchmarks (pyftpdlib).
-# usage: ftp_server.py ROOT USER PASSWORD [--drop-after BYTES] [--stall-after BYTES]
-#                      [--echo-password]
+# usage: ftp_server.py ROOT USER PASSWORD [--drop-after BYTES] [--echo-password]
 # Prints "PORT <n>" once it listens on 127.0.0.1, then serves until it is killed.
 #   --drop-after BYTES  resets every data connection of a STOR after BYTES bytes
-#   --stall-after BYTES stops reading each STOR's data connection after BYTES bytes
 #   --echo-password     the login failure reply repeats the password it was given
 import logging
 import socket
@@ -19,14 +17,11 @@ def main():
     root, user, password = sys.argv[1:4]
     rest = sys.argv[4:]
     drop_after = None
-    stall_after = None
     echo_password = False
     while rest:
         opt = rest.pop(0)
         if opt == "--drop-after":
             drop_after = int(rest.pop(0))
-        elif opt == "--stall-after":
-            stall_after = int(rest.pop(0))
         elif opt == "--echo-password":
             echo_password = True
         else:
@@ -61,12 +56,6 @@ def main():
 
         handle_read_event = handle_read  # the base class reads through this alias
 
-    class StallingDTP(DTPHandler):
-        def readable(self):
-            if self.receive and self.tot_bytes_received >= stall_after:
-                return False  # a server that hangs: the client's sends back up
-            return super().readable()
-
     class Handler(FTPHandler):
         pass
 
@@ -75,8 +64,6 @@ def main():
     Handler.banner = "folioray test server ready."
     if drop_after is not None:
         Handler.dtp_handler = DroppingDTP
-    elif stall_after is not None:
-        Handler.dtp_handler = StallingDTP
 
     server = FTPServer(("127.0.0.1", 0), Handler)
     print("PORT %d" % server.address[1], flush=True)
