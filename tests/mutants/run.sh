@@ -15,7 +15,7 @@ suite() {
     (cd "$build" && QT_QPA_PLATFORM=offscreen ctest -j2 --timeout 300 --stop-on-failure \
         -LE install "$@" >"$log" 2>&1)
 }
-firstFailed() { grep -m1 -oE 'Test +#[0-9]+: [^ ]+ \.*\*\*\*[A-Za-z]+' "$log" | awk '{print $3}'; }
+firstFailed() { grep -m1 -E 'Test +#[0-9]+: .*\*\*\*[A-Za-z]+' "$log" | sed -E 's/^[^#]*#[0-9]+: ([^ ]+).*/\1/'; }
 while IFS=$'\t' read -r id hint what old new; do
   [[ -z "$id" || "$id" == \#* ]] && continue
   [[ $# -gt 0 && " $* " != *" $id "* ]] && continue

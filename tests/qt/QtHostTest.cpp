@@ -272,8 +272,11 @@ TEST(QtHostScan, SourceListAndScanFromTheSaneTestDeviceWhileTheWindowKeepsRunnin
     }
     EXPECT_EQ(control->preview().image().width(), control->ImageWidth());
 
-    // The next time the device's settings start from these; Cancel there fails the scan
-    // as a cancelled source does.
+    // A control made afterwards (the next run) starts from the chosen source and from these
+    // settings; Cancel there fails the scan as a cancelled source does.
+    ScanControlWidget next;
+    next.show();
+    Pump();
     QStringList shown;
     seen.clear();
     {
@@ -283,17 +286,11 @@ TEST(QtHostScan, SourceListAndScanFromTheSaneTestDeviceWhileTheWindowKeepsRunnin
                 shown << w->findChild<QComboBox*>(QLatin1String(name))->currentText();
             w->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
         });
-        control->StartScan();
+        next.StartScan();
     }
     EXPECT_EQ(shown, (QStringList{"Gray", "A6"}));
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_TRUE(seen[0].text.contains("A Problem was encountered")) << seen[0].text.toStdString();
-    EXPECT_EQ(events.count(), 1);
-
-    // A control made afterwards (the next run) starts from the chosen source.
-    ScanControlWidget next;
-    next.show();
-    Pump();
     EXPECT_EQ(ChooseSource(next, 1).back(), QStringLiteral("current 1"));
 }
 
