@@ -7,6 +7,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -97,6 +98,8 @@ void LoopbackServer::Launch(bool v6, const std::function<std::vector<std::string
         const std::string out = dir_ / "out";
         pid_ = ::fork();
         if (pid_ == 0) {
+            // A test that dies without its destructors takes its server with it.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
             const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             ::dup2(fd, STDOUT_FILENO);
             ::dup2(fd, STDERR_FILENO);
