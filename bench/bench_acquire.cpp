@@ -2,20 +2,27 @@
 // file) and its parts, and the PDF step (libharu "Image.Stream") on the JPEG it made.
 // bench/scan_vs_scanimage.sh sets these beside scanimage and img2pdf.
 #include <benchmark/benchmark.h>
+#include <sane/sane.h>
+#include <turbojpeg.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "control/ScanControl.h"
+#include "imaging/CDIBSection.h"
+#include "imaging/IntelJPGLibrary.h"
 #include "platform/haru/HaruImageStream.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/headless/HeadlessPreview.h"
 #include "platform/headless/MemoryClipboard.h"
+#include "platform/sane/SaneFrames.h"
 #include "platform/sane/SaneScanner.h"
 #include "platform/turbojpeg/TurboJpegLibrary.h"
 #include "ports/ObjectRegistry.h"
@@ -110,6 +117,149 @@ void BM_SaneAcquire300dpi(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SaneAcquire300dpi)->Unit(benchmark::kMillisecond);
+
+// The floor the pipeline is held to: the same page read through SANE with nothing else
+// (open, options, read, close) and compressed by a bare tjCompress2 (RGB rows as the
+// device sends them, 4:2:0, quality 75, into memory).
+struct BarePage {
+    std::vector<unsigned char> rgb;
+    int width = 0;
+    int height = 0;
+};
+
+void SetOption(SANE_Handle h, const char* name, void* value) {
+    SANE_Int count = 0;
+    sane_control_option(h, 0, SANE_ACTION_GET_VALUE, &count, nullptr);
+    for (SANE_Int i = 1; i < count; ++i) {
+        const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, i);
+        if (!d || !d->name || std::string(d->name) != name) continue;
+        SANE_Word word = 0;
+        if (d->type == SANE_TYPE_FIXED) {  // the test device's resolution is fixed-point
+            word = SANE_FIX(*static_cast<SANE_Word*>(value));
+            value = &word;
+        }
+        sane_control_option(h, i, SANE_ACTION_SET_VALUE, value, nullptr);
+    }
+}
+
+bool ReadBarePage(BarePage& page) {
+    SANE_Handle h = nullptr;
+    if (sane_open("test:0", &h) != SANE_STATUS_GOOD) return false;
+    char mode[] = "Color";
+    char picture[] = "Color pattern";
+    SANE_Word dpi = 300;
+    SetOption(h, "mode", mode);
+    SetOption(h, "test-picture", picture);
+    SetOption(h, "resolution", &dpi);
+    SANE_Parameters p{};
+    bool ok = sane_start(h) == SANE_STATUS_GOOD && sane_get_parameters(h, &p) == SANE_STATUS_GOOD;
+    if (ok) {
+        page.width = p.pixels_per_line;
+        page.height = p.lines;
+        page.rgb.resize(static_cast<size_t>(p.bytes_per_line) * static_cast<size_t>(p.lines));
+        size_t at = 0;
+        SANE_Int length = 0;
+        SANE_Status s = SANE_STATUS_GOOD;
+        while (
+            at < page.rgb.size() &&
+            (s = sane_read(h, page.rgb.data() + at,
+                           static_cast<SANE_Int>(std::min<size_t>(page.rgb.size() - at, 64 * 1024)),
+                           &length)) == SANE_STATUS_GOOD) {
+            at += static_cast<size_t>(length);
+        }
+        ok = at == page.rgb.size();
+    }
+    sane_cancel(h);
+    sane_close(h);
+    return ok;
+}
+
+void BM_BareSaneRead300dpi(benchmark::State& state) {
+    WorkDir();
+    SANE_Int version = 0;
+    sane_init(&version, nullptr);
+    BarePage page;
+    for (auto _ : state) {
+        if (!ReadBarePage(page)) state.SkipWithError("the bare SANE read failed");
+    }
+    sane_exit();
+}
+BENCHMARK(BM_BareSaneRead300dpi)->Unit(benchmark::kMillisecond);
+
+void BM_BareTjCompress300dpi(benchmark::State& state) {
+    WorkDir();
+    SANE_Int version = 0;
+    sane_init(&version, nullptr);
+    BarePage page;
+    const bool read = ReadBarePage(page);
+    sane_exit();
+    if (!read) {
+        state.SkipWithError("the bare SANE read failed");
+        return;
+    }
+    tjhandle tj = tjInitCompress();
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    for (auto _ : state) {
+        if (tjCompress2(tj, page.rgb.data(), page.width, 0, page.height, TJPF_RGB, &out, &size,
+                        TJSAMP_420, 75, 0) != 0) {
+            state.SkipWithError("tjCompress2 failed");
+        }
+    }
+    tjFree(out);
+    tjDestroy(tj);
+    state.counters["jpeg_bytes"] = static_cast<double>(size);
+}
+BENCHMARK(BM_BareTjCompress300dpi)->Unit(benchmark::kMillisecond);
+
+// The stages between them, each on that page: frames to the clipboard DIB, the DIB into
+// Image2, Image2 into the DIB section, the DIB section to a JPEG file.
+BarePage ReadPageOnce() {
+    SANE_Int version = 0;
+    sane_init(&version, nullptr);
+    BarePage page;
+    const bool read = ReadBarePage(page);
+    sane_exit();
+    if (!read) throw std::runtime_error("the bare SANE read failed");
+    return page;
+}
+
+std::vector<uint8_t> DibOf(const BarePage& page) {
+    folioray::sane::FrameAssembler frames(folioray::kMaxDibPixels);
+    frames.BeginFrame(
+        {folioray::sane::FrameFormat::Rgb, true, page.width * 3, page.width, page.height, 8});
+    frames.Append(page.rgb.data(), page.rgb.size());
+    frames.EndFrame();
+    return frames.MakeDib(300);
+}
+
+void BM_StageFramesToDib300dpi(benchmark::State& state) {
+    WorkDir();
+    const BarePage page = ReadPageOnce();
+    for (auto _ : state) benchmark::DoNotOptimize(DibOf(page));
+}
+BENCHMARK(BM_StageFramesToDib300dpi)->Unit(benchmark::kMillisecond);
+
+void BM_StagePictureToDibSection300dpi(benchmark::State& state) {
+    WorkDir();
+    const folioray::Picture picture = folioray::PictureFromDib(DibOf(ReadPageOnce()));
+    for (auto _ : state) {
+        folioray::CDIBSection dib;
+        dib.CreateFromPicture(picture);
+        benchmark::DoNotOptimize(dib.DIBSectionBitsPtr());
+    }
+}
+BENCHMARK(BM_StagePictureToDibSection300dpi)->Unit(benchmark::kMillisecond);
+
+void BM_StageSaveJpegFile300dpi(benchmark::State& state) {
+    WorkDir();
+    const folioray::Picture picture = folioray::PictureFromDib(DibOf(ReadPageOnce()));
+    folioray::CDIBSection dib;
+    dib.CreateFromPicture(picture);
+    folioray::TurboJpegLibrary jpeg;
+    for (auto _ : state) folioray::SaveJpegFile(jpeg, dib, WorkDir() + "/stage.jpg", 75);
+}
+BENCHMARK(BM_StageSaveJpegFile300dpi)->Unit(benchmark::kMillisecond);
 
 // Reading that DIB into Image2.
 void BM_ClipboardDibToPicture300dpi(benchmark::State& state) {

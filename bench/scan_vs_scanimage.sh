@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
 # The scan pipeline against scanimage, and the PDF step against img2pdf, in one run.
-#  1. A 300 dpi colour page (80 x 100 mm, "Color pattern") from the SANE test device:
-#     `folioray --call StartScan` (SANE -> clipboard DIB -> Image2 -> JPEG, quality 75)
-#     against `scanimage --format=jpeg` (libjpeg's default quality, 75), each a fresh
-#     process per round; median wall time and file size.
-#  2. That JPEG to a one-page PDF: our libharu "Image.Stream" (bench_acquire, in process)
+#  1. Pages from the SANE test device ("Color pattern"): `folioray --call StartScan`
+#     (SANE -> clipboard DIB -> Image2 -> JPEG, quality 75) against
+#     `scanimage --format=jpeg` (libjpeg's default quality, 75) with the same options,
+#     each a fresh process, paired and alternating (the order swaps every round).
+#     Wall time, CPU time (user + system of the child, from wait4) and peak memory
+#     (the child's ru_maxrss) as min / median / max, and the ratio of the medians.
+#     Cases: 300 dpi colour (80 x 100 mm, the reference page), 150 and 600 dpi colour,
+#     300 dpi grey; then the full 200 x 200 mm bed at 150, 300 and 600 dpi, beside the
+#     page's raw 24-bit size and the memory bound of 1.5 x raw + 30 MB.
+#  2. `folioray --get Quality` (start and stop, no scan) against scanimage's 300 dpi page.
+#  3. In process (bench_acquire): scan to JPEG against a bare SANE read of the page plus a
+#     bare tjCompress2 of it, in the same run.
+#  4. That JPEG to a one-page PDF: our libharu "Image.Stream" (bench_acquire, in process)
 #     against img2pdf (in process through Python, and as a command); time and size.
-# usage: bench/scan_vs_scanimage.sh [BUILD_DIR=build] [rounds=9]
+# usage: bench/scan_vs_scanimage.sh [BUILD_DIR=build] [rounds=15]
 set -euo pipefail
 build=${1:-build}
-rounds=${2:-9}
+rounds=${2:-15}
 cmake --build "$build" --target folioray bench_acquire >/dev/null
 cli="$build/apps/folioray/folioray"
 
@@ -20,6 +28,124 @@ mkdir -p "$SANE_CONFIG_DIR" "$work/ours"
 echo test >"$SANE_CONFIG_DIR/dll.conf"
 printf 'number_of_devices 1\nresolution 300\n' >"$SANE_CONFIG_DIR/test.conf"
 
+/usr/bin/python3 - "$cli" "$work" "$rounds" <<'PY'
+import os, statistics, sys, time
+
+cli, work, rounds = sys.argv[1], sys.argv[2], int(sys.argv[3])
+ours_dir = os.path.join(work, "ours")
+
+def run(argv):
+    """Wall seconds, CPU seconds and peak resident MB of one child process."""
+    quiet = [(os.POSIX_SPAWN_OPEN, 1, "/dev/null", os.O_WRONLY, 0),
+             (os.POSIX_SPAWN_OPEN, 2, "/dev/null", os.O_WRONLY, 0)]
+    start = time.perf_counter()
+    pid = os.posix_spawnp(argv[0], argv, os.environ, file_actions=quiet)
+    _, status, ru = os.wait4(pid, 0)
+    wall = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"failed: {' '.join(argv)}")
+    return wall * 1000, (ru.ru_utime + ru.ru_stime) * 1000, ru.ru_maxrss / 1024
+
+def folioray(mode, dpi, bed):
+    args = [cli, "--set", f"FilePath={ours_dir}/", "--set", "Quality=75", "--device", "test:0",
+            "--scan-option", f"mode={mode}", "--scan-option", "test-picture=Color pattern",
+            "--scan-option", f"resolution={dpi}"]
+    if bed:
+        args += ["--scan-option", "br-x=200", "--scan-option", "br-y=200"]
+    return args + ["--call", "StartScan"]
+
+def scanimage(mode, dpi, bed):
+    args = ["scanimage", "-d", "test:0", "--mode", mode, "--test-picture", "Color pattern",
+            "--resolution", str(dpi), "--format=jpeg", "-o", os.path.join(work, "scanimage.jpg")]
+    if bed:
+        args += ["-x", "200", "-y", "200"]
+    return args
+
+def paired(a, b, n):
+    """n rounds of a and b, alternating which goes first."""
+    ra, rb = [], []
+    for i in range(n):
+        if i % 2 == 0:
+            ra.append(run(a)); rb.append(run(b))
+        else:
+            rb.append(run(b)); ra.append(run(a))
+    return ra, rb
+
+def spread(values):
+    return f"{min(values):7.1f} {statistics.median(values):7.1f} {max(values):7.1f}"
+
+def column(results, k):
+    return [r[k] for r in results]
+
+def report(title, ours, theirs, raw_mb=None):
+    print(title)
+    print("                  wall ms (min med max)    CPU ms (min med max)     peak MB (min med max)")
+    for name, rs in (("folioray", ours), ("scanimage", theirs)):
+        print(f"  {name:<10} {spread(column(rs, 0))}  {spread(column(rs, 1))}  {spread(column(rs, 2))}")
+    ratio = lambda k: statistics.median(column(ours, k)) / statistics.median(column(theirs, k))
+    line = f"  ratio of medians: wall {ratio(0):.2f}x  CPU {ratio(1):.2f}x  memory {ratio(2):.2f}x"
+    if raw_mb is not None:
+        bound = 1.5 * raw_mb + 30
+        peak = max(column(ours, 2))
+        line += f"\n  raw page {raw_mb:.1f} MB, bound {bound:.1f} MB, folioray peak {peak:.1f} MB"
+        line += " (within)" if peak <= bound else " (OVER)"
+    print(line)
+
+def dims(path):
+    """Width and height from a JPEG's first SOF marker."""
+    data = open(path, "rb").read()
+    i = 2
+    while i + 9 < len(data):
+        marker, length = data[i + 1], int.from_bytes(data[i + 2:i + 4], "big")
+        if 0xC0 <= marker <= 0xCF and marker not in (0xC4, 0xC8, 0xCC):
+            return int.from_bytes(data[i + 7:i + 9], "big"), int.from_bytes(data[i + 5:i + 7], "big")
+        i += 2 + length
+    return 0, 0
+
+cases = [("300 dpi colour, 80 x 100 mm", "Color", 300, False, rounds),
+         ("150 dpi colour, 80 x 100 mm", "Color", 150, False, rounds),
+         ("600 dpi colour, 80 x 100 mm", "Color", 600, False, max(5, rounds // 2)),
+         ("300 dpi grey, 80 x 100 mm", "Gray", 300, False, rounds),
+         ("full bed 150 dpi colour, 200 x 200 mm", "Color", 150, True, max(5, rounds // 3)),
+         ("full bed 300 dpi colour, 200 x 200 mm", "Color", 300, True, max(5, rounds // 3)),
+         ("full bed 600 dpi colour, 200 x 200 mm", "Color", 600, True, max(3, rounds // 5))]
+reference = None
+for title, mode, dpi, bed, n in cases:
+    ours, theirs = paired(folioray(mode, dpi, bed), scanimage(mode, dpi, bed), n)
+    ours_dims = dims(os.path.join(ours_dir, "scanx.jpg"))
+    their_dims = dims(os.path.join(work, "scanimage.jpg"))
+    if ours_dims != their_dims:
+        sys.exit(f"{title}: folioray stored {ours_dims}, scanimage {their_dims}")
+    raw = ours_dims[0] * ours_dims[1] * 3 / 1e6 if bed else None
+    report(f"{title}, {ours_dims[0]} x {ours_dims[1]} ({n} rounds each):", ours, theirs, raw)
+    if reference is None:
+        reference = theirs
+
+idle, page = paired([cli, "--get", "Quality"], scanimage("Color", 300, False), rounds)
+med_idle = statistics.median(column(idle, 0))
+med_page = statistics.median(column(page, 0))
+print(f"folioray start and stop without a scan ({rounds} rounds): wall {spread(column(idle, 0))} ms,"
+      f" CPU {spread(column(idle, 1))} ms")
+print(f"  = {med_idle / med_page:.2f} of scanimage's 300 dpi page ({med_page:.1f} ms, same run)")
+PY
+
+echo
+echo "in process (bench_acquire, same run):"
+"$build/bench/bench_acquire" \
+  --benchmark_filter='BM_ScanToJpeg300|BM_BareSaneRead|BM_BareTjCompress|BM_SaneAcquire|BM_ClipboardDib' \
+  --benchmark_min_time=1 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+  2>/dev/null | tee "$work/inprocess.txt" | grep '_median' | sed 's/^/  /'
+awk '/_median/ { t[$1] = $2 }
+  END {
+    scan = t["BM_ScanToJpeg300dpi_median"]; sane = t["BM_BareSaneRead300dpi_median"];
+    tj = t["BM_BareTjCompress300dpi_median"];
+    if (scan && sane && tj)
+      printf "  scan to JPEG / (bare SANE read + bare tjCompress2) = %.2f / (%.2f + %.2f) = %.2fx\n",
+        scan, sane, tj, scan / (sane + tj)
+  }' "$work/inprocess.txt"
+
+jpeg="$work/ours/scanx.jpg"
+size() { stat -c %s "$1"; }
 ms() {  # wall time of a command in milliseconds, output discarded
   local start end
   start=$(date +%s%N)
@@ -28,32 +154,9 @@ ms() {  # wall time of a command in milliseconds, output discarded
   echo $(((end - start) / 1000000))
 }
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR + 1) / 2)]}'; }
-
-ours=()
-theirs=()
-idle=()
-for ((i = 0; i < rounds; i++)); do
-  idle+=("$(ms "$cli" --get Quality)")
-  ours+=("$(ms "$cli" --set "FilePath=$work/ours" --set Quality=75 --device test:0 \
-    --scan-option mode=Color --scan-option "test-picture=Color pattern" \
-    --scan-option resolution=300 --call StartScan)")
-  theirs+=("$(ms scanimage -d test:0 --mode Color --test-picture "Color pattern" \
-    --resolution 300 --format=jpeg -o "$work/scanimage.jpg")")
-done
-[ -s "$work/ours/scanx.jpg" ] || { echo "the folioray scan failed" >&2; exit 1; }
-size() { stat -c %s "$1"; }
-dims() { file "$1" | grep -o '[0-9]*x[0-9]*, components' | cut -d, -f1; }
-echo "scan, 300 dpi colour page from the SANE test device ($rounds rounds, median):"
-printf '  folioray StartScan      %6s ms  %9s bytes  %s\n' \
-  "$(printf '%s\n' "${ours[@]}" | median)" "$(size "$work/ours/scanx.jpg")" "$(dims "$work/ours/scanx.jpg")"
-printf '  scanimage --format=jpeg %6s ms  %9s bytes  %s\n' \
-  "$(printf '%s\n' "${theirs[@]}" | median)" "$(size "$work/scanimage.jpg")" "$(dims "$work/scanimage.jpg")"
-printf '  (folioray start and stop without a scan: %s ms)\n' "$(printf '%s\n' "${idle[@]}" | median)"
-echo "in process (bench_acquire):"
-"$build/bench/bench_acquire" --benchmark_filter='BM_ScanToJpeg|BM_SaneAcquire|BM_ClipboardDib' \
-  --benchmark_min_time=0.5 2>/dev/null | grep '^BM_' | sed 's/^/  /'
-
-jpeg="$work/ours/scanx.jpg"
+# The PDF step on the reference page.
+"$cli" --set "FilePath=$work/ours/" --set Quality=75 --device test:0 --scan-option mode=Color \
+  --scan-option "test-picture=Color pattern" --scan-option resolution=300 --call StartScan >/dev/null
 echo
 echo "PDF from that JPEG ($(size "$jpeg") bytes):"
 FOLIORAY_BENCH_JPEG="$jpeg" "$build/bench/bench_acquire" --benchmark_filter=BM_JpegToPdf \
@@ -71,6 +174,6 @@ import os
 print(f"  img2pdf (in process): {took:.3f} ms per PDF, {os.path.getsize(dst)} bytes, {n} runs")
 PY
 runs=()
-for ((i = 0; i < rounds; i++)); do runs+=("$(ms img2pdf "$jpeg" -o "$work/img2pdf-cli.pdf")"); done
+for ((i = 0; i < 9; i++)); do runs+=("$(ms img2pdf "$jpeg" -o "$work/img2pdf-cli.pdf")"); done
 printf '  img2pdf command: %s ms (median, process start included), %s bytes\n' \
   "$(printf '%s\n' "${runs[@]}" | median)" "$(size "$work/img2pdf-cli.pdf")"
