@@ -11,6 +11,10 @@
 
 // FOLIORAY_HAVE_SANE is defined by the build when it links the SANE adapter.
 #if defined(FOLIORAY_HAVE_SANE)
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
+
 #include "platform/qt/AcquireDialog.h"
 #include "platform/sane/SaneScanner.h"
 #endif
@@ -50,7 +54,15 @@ void DefaultPorts::Attach([[maybe_unused]] Host& host, [[maybe_unused]] QWidget*
 #if defined(FOLIORAY_HAVE_SANE)
     if (!sane_) return;
     SaneScanner* sane = sane_;
-    sane->SetPump([&host] { host.DoEvents(); });
+    // A local event loop that ends when the device thread writes to the descriptor: the
+    // window paints meanwhile, and the result is taken at once.
+    sane->SetWait([](int fd, std::chrono::milliseconds timeout) {
+        QEventLoop loop;
+        QSocketNotifier ready(static_cast<qintptr>(fd), QSocketNotifier::Read);
+        QObject::connect(&ready, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+        QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
+        loop.exec();
+    });
     QSettings settings(ScannerSettingsFile(), QSettings::IniFormat);
     sane->SetDevice(settings.value(kDeviceKey).toString().toStdString());
     sane->SetChooser([parent](const std::vector<SaneDevice>& devices,

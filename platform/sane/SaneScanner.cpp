@@ -1,6 +1,8 @@
 #include "platform/sane/SaneScanner.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <sane/sane.h>
 #include <sane/saneopts.h>
 #include <sys/syscall.h>
@@ -335,16 +337,40 @@ bool g_abandonedRunning = false;
 
 }  // namespace
 
+// A self-pipe the waiting caller watches: written when a job ends or its progress moves,
+// and by Cancel. Without one (no descriptors left) the caller looks every few ms.
+struct SaneScanner::Wakeup {
+    int fds[2] = {-1, -1};
+    Wakeup() {
+        if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) fds[0] = fds[1] = -1;
+    }
+    ~Wakeup() {
+        for (int fd : fds)
+            if (fd >= 0) ::close(fd);
+    }
+    Wakeup(const Wakeup&) = delete;
+    Wakeup& operator=(const Wakeup&) = delete;
+    void Signal() const {
+        const char c = 1;
+        if (fds[1] >= 0) (void)!::write(fds[1], &c, 1);  // a full pipe is awake already
+    }
+    void Drain() const {
+        char buf[64];
+        while (fds[0] >= 0 && ::read(fds[0], buf, sizeof buf) > 0) {
+        }
+    }
+};
+
 struct SaneScanner::Job {
     std::function<void(Job&)> work;  // runs on the SANE thread
     // Set by the work when a device is open: closes it after the result is out, so the
     // caller never waits on a device that is slow (or unable) to close.
     std::function<void()> cleanup;
+    std::shared_ptr<Wakeup> wake;
+    bool reportProgress = false;  // the caller shows it: wake it for each percent
 
-    std::mutex m;
-    std::condition_variable cv;
-    bool done = false;
-    bool ok = false;
+    std::atomic<bool> done{false};
+    bool ok = false;  // written before `done`
     std::string error;
 
     std::atomic<Clock::rep> lastActivity{Clock::now().time_since_epoch().count()};
@@ -415,17 +441,15 @@ struct SaneScanner::Session {
                 job->ok = false;
                 job->error = e.what();
             }
-            {
-                std::lock_guard<std::mutex> lk(job->m);
-                job->done = true;
-            }
-            job->cv.notify_all();
+            job->done = true;
+            job->wake->Signal();
             if (job->cleanup) job->cleanup();
             {
                 std::lock_guard<std::mutex> lk(st->m);
                 st->busy = false;
             }
             st->cv.notify_all();
+            job->wake->Signal();  // a next scan may be waiting for the device to close
         }
         if (st->initialised) sane_exit();
         {
@@ -465,7 +489,29 @@ struct SaneScanner::Session {
     }
 };
 
-SaneScanner::SaneScanner(Clipboard& clipboard) : clipboard_(clipboard) {}
+SaneScanner::SaneScanner(Clipboard& clipboard)
+    : clipboard_(clipboard), wake_(std::make_shared<Wakeup>()) {}
+
+void SaneScanner::Cancel() {
+    cancelRequested_ = true;
+    wake_->Signal();
+}
+
+void SaneScanner::WaitForDevice(std::chrono::milliseconds timeout) {
+    timeout = std::max(timeout, std::chrono::milliseconds(1));
+    // A host that only pumps gets short slices; no descriptor, short ones too.
+    if (!wait_ && (pump_ || wake_->fds[0] < 0)) {
+        timeout = std::min(timeout, std::chrono::milliseconds(15));
+    }
+    if (wait_ && wake_->fds[0] >= 0) {
+        wait_(wake_->fds[0], timeout);
+    } else {
+        pollfd p{wake_->fds[0], POLLIN, 0};
+        (void)::poll(&p, 1, static_cast<int>(std::min<int64_t>(timeout.count(), INT32_MAX)));
+        if (pump_) pump_();
+    }
+    wake_->Drain();
+}
 
 SaneScanner::~SaneScanner() = default;
 
@@ -490,23 +536,22 @@ bool SaneScanner::Run(const std::shared_ptr<Job>& job) {
     }
     const ScopedFlag inRun(inRun_);
 
-    const auto slice = std::chrono::milliseconds(pump_ ? 15 : 50);
     Session::State& st = *session_->state;
+    job->wake = wake_;
+    job->reportProgress = static_cast<bool>(progress_);
     {
-        // The previous job may still be closing its device.
+        // The previous job may still be closing its device; it signals when it has.
         const Clock::time_point deadline = Clock::now() + timeouts_.cancelGrace;
         std::unique_lock<std::mutex> lk(st.m);
         while (st.busy) {
-            if (Clock::now() > deadline) {
+            const Clock::time_point now = Clock::now();
+            if (now > deadline) {
                 lastError_ = "the scanner is busy";
                 return false;
             }
-            st.cv.wait_for(lk, slice);
-            if (pump_ && st.busy) {
-                lk.unlock();
-                pump_();
-                lk.lock();
-            }
+            lk.unlock();
+            WaitForDevice(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+            lk.lock();
         }
         st.busy = true;
         job->Touch();
@@ -519,16 +564,13 @@ bool SaneScanner::Run(const std::shared_ptr<Job>& job) {
     Clock::time_point cancelledAt{};
     int lastPercent = -1;
     for (;;) {
-        {
-            std::unique_lock<std::mutex> lk(job->m);
-            if (job->cv.wait_for(lk, slice, [&] { return job->done; })) break;
-        }
-        if (pump_) pump_();
+        if (job->done) break;
         if (progress_ && job->expected > 0) {
             const int percent =
                 static_cast<int>(std::min<uint64_t>(100, job->received * 100 / job->expected));
             if (percent != lastPercent) progress_(lastPercent = percent);
         }
+        Clock::duration left;
         if (!cancelled && (cancelRequested_ || job->Idle() > timeouts_.idle)) {
             cancelled = true;
             userCancelled = cancelRequested_;
@@ -539,10 +581,18 @@ bool SaneScanner::Run(const std::shared_ptr<Job>& job) {
                 std::lock_guard<std::mutex> lk(job->handleMutex);
                 if (job->handle) sane_cancel(job->handle);
             }).detach();
-        } else if (cancelled && Clock::now() - cancelledAt > timeouts_.cancelGrace) {
-            lastError_ = "the device stopped responding and could not be cancelled";
-            return false;  // the session stays busy until the job ends
         }
+        if (cancelled) {
+            left = timeouts_.cancelGrace - (Clock::now() - cancelledAt);
+            if (left < Clock::duration::zero()) {
+                lastError_ = "the device stopped responding and could not be cancelled";
+                return false;  // the session stays busy until the job ends
+            }
+        } else {
+            left = timeouts_.idle - job->Idle();
+        }
+        if (job->done) break;
+        WaitForDevice(std::chrono::ceil<std::chrono::milliseconds>(left));
     }
     if (cancelled) {
         lastError_ = userCancelled ? "cancelled" : "the device sent no data for too long";
@@ -694,6 +744,7 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
 
             sane::FrameAssembler frames(kMaxDibPixels);
             std::vector<uint8_t> buffer(64 * 1024);
+            uint64_t shownPercent = 0;
             for (;;) {
                 j.Touch();
                 const SANE_Status ss = sane_start(h);
@@ -723,6 +774,14 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
                     frames.Append(buffer.data(), static_cast<size_t>(length));
                     j.received = frames.BytesReceived();
                     j.Touch();
+                    // A waiting window wakes for each percent, not for each buffer.
+                    if (j.reportProgress && j.expected > 0) {
+                        const uint64_t percent = j.received * 100 / j.expected;
+                        if (percent != shownPercent) {
+                            shownPercent = percent;
+                            j.wake->Signal();
+                        }
+                    }
                 }
                 frames.EndFrame();
                 if (frames.Complete() || p.last_frame) break;

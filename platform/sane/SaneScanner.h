@@ -1,7 +1,7 @@
 #pragma once
 // The scanner port over SANE. Device work runs on one SANE thread; the calling thread
-// waits for it (calling the pump, so a window keeps painting) with bounded waits: a
-// device that stops sending data is cancelled and the call fails.
+// waits for it with bounded waits (keeping a window alive meanwhile) and is woken as soon
+// as the device finishes: a device that stops sending data is cancelled and the call fails.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -92,12 +92,19 @@ class SaneScanner : public Scanner {
     // applies is skipped, a cancel ends the scan as cancelled.
     void SetSettings(Settings settings) { settings_ = std::move(settings); }
     // While a scan runs (from a message it pumps): stops it, and it fails as cancelled.
-    void Cancel() { cancelRequested_ = true; }
+    void Cancel();
     // Told when a scan starts reading the device (true) and when it has ended (false).
     void SetScanning(std::function<void(bool)> scanning) { scanning_ = std::move(scanning); }
 
     void SetChooser(Chooser chooser) { chooser_ = std::move(chooser); }
-    // Called repeatedly while the caller waits for the device (the host's DoEvents).
+    // Waits until `fd` is readable or `timeout` has passed, running the host's events
+    // meanwhile (a local event loop watching the descriptor). The scanner reads the
+    // descriptor itself; it becomes readable when the device finishes, the progress
+    // moves or Cancel is called.
+    using Wait = std::function<void(int fd, std::chrono::milliseconds timeout)>;
+    void SetWait(Wait wait) { wait_ = std::move(wait); }
+    // Without a wait: called every few milliseconds while the caller waits for the
+    // device (the host's DoEvents).
     void SetPump(std::function<void()> pump) { pump_ = std::move(pump); }
     // Called while scanning with the share of the page received so far (0..100).
     void SetProgress(std::function<void(int percent)> progress) { progress_ = std::move(progress); }
@@ -109,18 +116,23 @@ class SaneScanner : public Scanner {
   private:
     struct Session;
     struct Job;
+    struct Wakeup;
+    // One wait of the caller's: until the wake-up fires or `timeout` passes.
+    void WaitForDevice(std::chrono::milliseconds timeout);
     // Runs `job` on the SANE thread and waits for it within the bounds; false when it
     // failed or had to be given up (lastError_ says why).
     bool Run(const std::shared_ptr<Job>& job);
 
     Clipboard& clipboard_;
     std::shared_ptr<Session> session_;
+    std::shared_ptr<Wakeup> wake_;
     std::string device_;
     std::vector<Option> options_;
     Chooser chooser_;
     Settings settings_;
     std::function<void(bool)> scanning_;
     bool cancelRequested_ = false;
+    Wait wait_;
     std::function<void()> pump_;
     std::function<void(int)> progress_;
     Timeouts timeouts_;

@@ -2,6 +2,7 @@
 // gives the picture scanimage gives, every status but success fails, a stalled device is
 // given up after a bounded wait, and the device can be chosen.
 #include <gtest/gtest.h>
+#include <poll.h>
 
 #include <ostream>
 
@@ -151,6 +152,20 @@ TEST_F(SaneTest, TheCallerKeepsPumpingWhileTheDeviceWorks) {
     ASSERT_FALSE(percents.empty());
     EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
     EXPECT_LE(percents.back(), 100);
+}
+
+// A host's wait is woken when the device ends, and a Cancel from inside it stops the scan.
+TEST_F(SaneTest, AWaitOnTheWakeUpEndsWithTheDeviceOrACancel) {
+    bool cancel = false;
+    scanner.SetWait([&](int fd, std::chrono::milliseconds) {
+        if (cancel) scanner.Cancel();
+        pollfd p{fd, POLLIN, 0};
+        EXPECT_EQ(::poll(&p, 1, 20000), 1) << "the device thread never woke the caller";
+    });
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(Scan({{"resolution", "300"}}));
+    cancel = true;
+    EXPECT_FALSE(Scan({{"read-delay", "yes"}, {"read-delay-duration", "200000"}}));
+    EXPECT_EQ(scanner.LastError(), "cancelled");
 }
 
 TEST_F(SaneTest, OptionsTheDeviceRefusesFailTheScan) {
