@@ -74,10 +74,11 @@ void ScanControl::PasteCommand() {
 
 void ScanControl::LoadClipboardPicture() {
     if (!ports_.clipboard) throw VbError(err::kCantOpenClipboard);
-    const std::optional<std::vector<uint8_t>> dib = ports_.clipboard->GetDib();
+    // Shared, not copied: a scanned page is held once from the device to the JPEG file.
+    const std::shared_ptr<const std::vector<uint8_t>> dib = ports_.clipboard->GetSharedDib();
     // No picture on the clipboard is an invalid picture; Image2 keeps what it had.
     if (!dib) throw VbError(err::kInvalidPicture);
-    image2_ = PictureFromDib(*dib);
+    image2_ = PictureFromSharedDib(dib);
 }
 
 }  // namespace folioray

@@ -1,5 +1,7 @@
 #include "imaging/CDIBSection.h"
 
+#include <algorithm>
+#include <cstring>
 #include <exception>
 
 #include "imaging/PictureDib.h"
@@ -60,6 +62,13 @@ bool CDIBSection::CopyToClipboard(bool bAsDIB) {
 }
 
 bool CDIBSection::CreateDIB(intptr_t, int32_t lWidth, int32_t lHeight, intptr_t& hDib) {
+    WriteHeader(lWidth, lHeight);
+    hDib = gdi::CreateDIBSection(lWidth, lHeight, &bits_);
+    if (hDib) created_.push_back(hDib);
+    return hDib != 0;
+}
+
+void CDIBSection::WriteHeader(int32_t lWidth, int32_t lHeight) {
     header_.biSize = 40;
     header_.biWidth = lWidth;
     header_.biHeight = lHeight;
@@ -71,13 +80,57 @@ bool CDIBSection::CreateDIB(intptr_t, int32_t lWidth, int32_t lHeight, intptr_t&
     const int64_t sizeImage = int64_t{header_.biHeight} * BytesPerScanLine();
     if (sizeImage > INT32_MAX || sizeImage < INT32_MIN) throw VbError(err::kOverflow);
     header_.biSizeImage = static_cast<int32_t>(sizeImage);
+}
 
-    hDib = gdi::CreateDIBSection(lWidth, lHeight, &bits_);
-    if (hDib) created_.push_back(hDib);
-    return hDib != 0;
+bool CDIBSection::CreateShared(const Picture& picture) {
+    ClearUp();
+    WriteHeader(picture.width, picture.height);
+    const intptr_t view = gdi::CreateSharedBitmap(picture.width, picture.height, picture.Pixels(),
+                                                  picture.PixelBytes(), picture.shared);
+    if (!view) return false;
+    hdc_ = gdi::CreateCompatibleDC(0);
+    if (!hdc_) {
+        gdi::DeleteObject(view);
+        return false;
+    }
+    created_.push_back(view);
+    hDib_ = view;
+    hBmpOld_ = gdi::SelectObject(hdc_, view);
+    bits_ = const_cast<uint8_t*>(picture.Pixels());  // read only while shared_
+    shared_ = true;
+    return true;
+}
+
+void CDIBSection::Unshare() const {
+    if (!shared_) return;
+    shared_ = false;
+    uint8_t* own = nullptr;
+    const intptr_t copy = gdi::CreateDIBSection(Width(), Height(), &own);
+    const intptr_t view = hDib_;
+    if (copy) {
+        std::memcpy(own, bits_, static_cast<size_t>(BytesPerScanLine()) * Height());
+        created_.push_back(copy);
+    }
+    // Without memory for the copy the object is left without pixels, never writable shared ones.
+    gdi::SelectObject(hdc_, copy ? copy : hBmpOld_);
+    gdi::DeleteObject(view);
+    created_.erase(std::find(created_.begin(), created_.end(), view));
+    hDib_ = copy;
+    bits_ = own;
 }
 
 Variant CDIBSection::CreateFromPicture(const Picture& picThis) {
+    if (picThis.shared && !picThis.Empty()) {
+        try {
+            if (CreateShared(picThis)) {
+                header_.biXPelsPerMeter = picThis.xPelsPerMeter;
+                header_.biYPelsPerMeter = picThis.yPelsPerMeter;
+                return Variant();
+            }
+        } catch (const VbError&) {
+            return Variant();  // silent, as below
+        }
+    }
     gdi::PictureDC source(picThis);
     // Anything that is not a usable bitmap reads as a zero-sized one.
     const int32_t width = source.hdc() ? picThis.width : 0;
@@ -122,6 +175,7 @@ int32_t CDIBSection::BytesPerScanLine() const {
 
 void CDIBSection::LoadPictureBlt(intptr_t lhDC, int32_t lSrcLeft, int32_t lSrcTop,
                                  int32_t lSrcWidth, int32_t lSrcHeight, uint32_t eRop) {
+    Unshare();
     const int32_t w = lSrcWidth >= 0 ? lSrcWidth : Width();
     const int32_t h = lSrcHeight >= 0 ? lSrcHeight : Height();
     gdi::BitBlt(hdc_, 0, 0, w, h, lhDC, lSrcLeft, lSrcTop, eRop);
@@ -146,6 +200,7 @@ void CDIBSection::ClearUp() {
     hDib_ = 0;
     hBmpOld_ = 0;
     bits_ = nullptr;
+    shared_ = false;
 }
 
 }  // namespace folioray

@@ -41,6 +41,8 @@ class CDIBSection {
     // The new DIB section belongs to this object and is deleted by ClearUp, but only
     // Create selects it into the object's device context.
     bool CreateDIB(intptr_t lhDC, int32_t lWidth, int32_t lHeight, intptr_t& hDib);
+    // A picture whose rows are shared (Picture::shared) is not copied: the object reads
+    // them in place until something may write to it, and takes its own copy then.
     Variant CreateFromPicture(const Picture& picThis);
     bool Create(int32_t lWidth, int32_t lHeight);
     int32_t BytesPerScanLine() const;  // VbError 6 when it does not fit in 32 bits
@@ -51,9 +53,21 @@ class CDIBSection {
     void PaintPicture(intptr_t lhDC, int32_t lDestLeft = 0, int32_t lDestTop = 0,
                       int32_t lDestWidth = -1, int32_t lDestHeight = -1, int32_t lSrcLeft = 0,
                       int32_t lSrcTop = 0, uint32_t eRop = 0xCC0020);
-    intptr_t hdc() const { return hdc_; }
-    intptr_t hDib() const { return hDib_; }
-    uint8_t* DIBSectionBitsPtr() const { return bits_; }
+    // Handles and the pointer can be written through, so they end any sharing first.
+    intptr_t hdc() const {
+        Unshare();
+        return hdc_;
+    }
+    intptr_t hDib() const {
+        Unshare();
+        return hDib_;
+    }
+    uint8_t* DIBSectionBitsPtr() const {
+        Unshare();
+        return bits_;
+    }
+    // The rows for reading only: shared ones stay shared.
+    const uint8_t* Bits() const { return bits_; }
     void RandomiseBits(bool bGray = false);
     void ClearUp();
     // A new object of lNewWidth x lNewHeight, bilinear; null when that size cannot be
@@ -65,15 +79,20 @@ class CDIBSection {
 
   private:
     void ResampleInto(CDIBSection& dest) const;
+    void WriteHeader(int32_t lWidth, int32_t lHeight);
+    bool CreateShared(const Picture& picture);
+    void Unshare() const;
 
     Clipboard* clipboard_;
     Host* host_;
     BitmapInfoHeader header_;
     intptr_t hdc_ = 0;
-    intptr_t hDib_ = 0;
+    // Changed by Unshare, which the const accessors call.
+    mutable intptr_t hDib_ = 0;
     intptr_t hBmpOld_ = 0;
-    uint8_t* bits_ = nullptr;
-    std::vector<intptr_t> created_;  // every DIB section CreateDIB made, until ClearUp
+    mutable uint8_t* bits_ = nullptr;
+    mutable bool shared_ = false;            // bits_ are a picture's shared rows
+    mutable std::vector<intptr_t> created_;  // every DIB section made, until ClearUp
 };
 
 }  // namespace folioray

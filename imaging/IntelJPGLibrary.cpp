@@ -85,7 +85,8 @@ bool SaveJpegFile(JpegLibrary& library, CDIBSection& picture, const std::string&
 
     props.DIBWidth = picture.Width();
     props.DIBHeight = Checked32(-int64_t{picture.Height()});  // bottom-up rows
-    props.DIBBytes = picture.DIBSectionBitsPtr();
+    // Only read: rows shared with Image2 stay shared.
+    props.DIBBytes = const_cast<uint8_t*>(picture.Bits());
     props.DIBPadBytes =
         Checked32(int64_t{picture.BytesPerScanLine()} - int64_t{picture.Width()} * 3);
 

@@ -6,7 +6,7 @@ namespace folioray {
 
 Picture ToPicture(const CDIBSection& dib) {
     Picture p;
-    const uint8_t* bits = dib.DIBSectionBitsPtr();
+    const uint8_t* bits = dib.Bits();
     if (!bits || dib.Width() <= 0 || dib.Height() <= 0) return p;
     const size_t size = static_cast<size_t>(dib.BytesPerScanLine()) * dib.Height();
     p.isBitmap = true;

@@ -111,6 +111,7 @@ void CDIBSection::ResampleInto(CDIBSection& dest) const {
 }
 
 void CDIBSection::RandomiseBits(bool bGray) {
+    Unshare();
     std::mt19937 generator(
         static_cast<uint32_t>(std::chrono::system_clock::now().time_since_epoch().count()));
     // 32 random bits scaled into [0, 1); 1.0 itself can never come out.

@@ -21,6 +21,7 @@ struct Bitmap {
     int32_t height = 0;
     int32_t stride = 0;
     std::unique_ptr<uint8_t, FreeDeleter> owned;  // null for a view of a picture
+    std::shared_ptr<const void> sharedOwner;      // keeps a shared view's rows alive
     uint8_t* bits = nullptr;
     bool writable = true;
     bool stock = false;
@@ -130,6 +131,26 @@ intptr_t CreateDIBSection(int32_t width, int32_t height, uint8_t** bits) {
     Table& t = Table::Instance();
     std::lock_guard<std::mutex> lock(t.mutex);
     return NewDibLocked(t, width, height, bits);
+}
+
+intptr_t CreateSharedBitmap(int32_t width, int32_t height, const uint8_t* bits, size_t bytes,
+                            std::shared_ptr<const void> owner) {
+    if (!bits || width <= 0 || height <= 0) return 0;
+    const int64_t stride = Stride24(width);
+    if (stride < 0 || stride * height > kMaxBitmapBytes ||
+        static_cast<uint64_t>(stride * height) > bytes) {
+        return 0;
+    }
+    Bitmap b;
+    b.width = width;
+    b.height = height;
+    b.stride = static_cast<int32_t>(stride);
+    b.bits = const_cast<uint8_t*>(bits);  // never written: BitBlt refuses it as a target
+    b.writable = false;
+    b.sharedOwner = std::move(owner);
+    Table& t = Table::Instance();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    return AddBitmap(t, std::move(b));
 }
 
 intptr_t CreateCompatibleBitmap(intptr_t, int32_t width, int32_t height) {
@@ -289,14 +310,14 @@ PictureDC::PictureDC(const Picture& picture) {
 void PictureDC::Open(const Picture& picture, bool writable) {
     if (!picture.isBitmap || picture.width <= 0 || picture.height <= 0) return;
     int64_t stride = Stride24(picture.width);
-    if (stride < 0 || stride * picture.height > static_cast<int64_t>(picture.bits.size())) return;
+    if (stride < 0 || stride * picture.height > static_cast<int64_t>(picture.PixelBytes())) return;
     Bitmap b;
     b.width = picture.width;
     b.height = picture.height;
     b.stride = static_cast<int32_t>(stride);
     // Read-only views never write through this pointer (BitBlt refuses them as targets).
-    b.bits = const_cast<uint8_t*>(picture.bits.data());
-    b.writable = writable;
+    b.bits = const_cast<uint8_t*>(picture.Pixels());
+    b.writable = writable && !picture.shared;
     {
         Table& t = Table::Instance();
         std::lock_guard<std::mutex> lock(t.mutex);

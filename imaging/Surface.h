@@ -5,6 +5,7 @@
 // Handles are never reused; an unknown handle makes a call fail, it never crashes.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "ports/Picture.h"
 
@@ -33,6 +34,10 @@ int64_t Stride24(int64_t width);
 // A zero-filled bitmap; *bits receives its first pixel byte. 0 (and *bits null) when
 // the size is not positive or the pixels would exceed kMaxBitmapBytes or memory.
 intptr_t CreateDIBSection(int32_t width, int32_t height, uint8_t** bits);
+// A bitmap over rows that `owner` keeps alive and others share: it can be read from, never
+// drawn into. 0 on the same grounds as CreateDIBSection, or when `bytes` is too few.
+intptr_t CreateSharedBitmap(int32_t width, int32_t height, const uint8_t* bits, size_t bytes,
+                            std::shared_ptr<const void> owner);
 // A bitmap like the screen's (24-bit here), zero-filled.
 intptr_t CreateCompatibleBitmap(intptr_t hdc, int32_t width, int32_t height);
 // A memory device context holding a 1x1 stock bitmap until another one is selected.

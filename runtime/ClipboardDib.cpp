@@ -177,6 +177,30 @@ Picture PictureFromDib(const std::vector<uint8_t>& dib) {
     return PictureFromDib(dib.data(), dib.size());
 }
 
+Picture PictureFromSharedDib(const std::shared_ptr<const std::vector<uint8_t>>& dib) {
+    if (!dib) Invalid();
+    const uint8_t* data = dib->data();
+    const size_t size = dib->size();
+    const Layout l = ReadLayout(data, size);
+    const Header& h = l.h;
+    if (h.bitCount != 24 || h.topDown) return PictureFromDib(data, size);
+    const uint64_t stride = (static_cast<uint64_t>(h.width) * 3 + 3) & ~uint64_t{3};
+    const uint64_t height = static_cast<uint64_t>(h.height);
+    if (l.bitsOffset > size || height > (size - l.bitsOffset) / stride) Invalid();
+    if (static_cast<uint64_t>(h.width) > kMaxDibPixels / height) throw VbError(err::kOutOfMemory);
+    Picture pic;
+    pic.isBitmap = true;
+    pic.width = static_cast<int32_t>(h.width);
+    pic.height = static_cast<int32_t>(h.height);
+    pic.shared = dib;
+    pic.sharedOffset = static_cast<size_t>(l.bitsOffset);
+    if (h.size >= 40) {
+        pic.xPelsPerMeter = std::max(0, I32(data + 24));
+        pic.yPelsPerMeter = std::max(0, I32(data + 28));
+    }
+    return pic;
+}
+
 Picture PictureFromDib(const uint8_t* data, size_t size) {
     return PictureFromDib(data, size, SIZE_MAX);
 }
@@ -303,11 +327,11 @@ std::vector<uint8_t> MakeDib(int32_t width, int32_t height, int32_t stride, cons
 std::vector<uint8_t> MakeDib(const Picture& picture) {
     if (!picture.isBitmap || picture.width <= 0 || picture.height <= 0) return {};
     const int64_t stride = DibStride(picture.width);
-    if (stride < 0 || stride * picture.height > static_cast<int64_t>(picture.bits.size())) {
+    if (stride < 0 || stride * picture.height > static_cast<int64_t>(picture.PixelBytes())) {
         return {};
     }
     std::vector<uint8_t> dib =
-        MakeDib(picture.width, picture.height, static_cast<int32_t>(stride), picture.bits.data());
+        MakeDib(picture.width, picture.height, static_cast<int32_t>(stride), picture.Pixels());
     if (!dib.empty()) {
         Put32(dib, 24, static_cast<uint32_t>(std::max(0, picture.xPelsPerMeter)));
         Put32(dib, 28, static_cast<uint32_t>(std::max(0, picture.yPelsPerMeter)));

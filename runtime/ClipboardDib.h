@@ -9,6 +9,7 @@
 // BI_RGB, no colour table) followed by the rows, bottom-up and padded to 4 bytes.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "ports/Picture.h"
@@ -20,6 +21,9 @@ inline constexpr uint64_t kMaxDibPixels = uint64_t{1} << 28;
 
 Picture PictureFromDib(const uint8_t* data, size_t size);
 Picture PictureFromDib(const std::vector<uint8_t>& dib);
+// The same, sharing the DIB's bytes instead of copying them when they already are the
+// picture's rows (24 bits, bottom-up); anything else is converted once.
+Picture PictureFromSharedDib(const std::shared_ptr<const std::vector<uint8_t>>& dib);
 // A bitmap file's DIB, whose pixels start `bitsOffset` bytes into `data` rather than
 // straight after the colour table.
 Picture PictureFromDib(const uint8_t* data, size_t size, size_t bitsOffset);

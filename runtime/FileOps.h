@@ -25,8 +25,9 @@ class OutputFile {
     std::string path_;
 };
 
-// Puts `size` bytes at `path` whole or not at all: written beside it, synced, closed and
-// renamed over it. Returns 0, or the errno of the first step that failed (nothing is
+// Puts `size` bytes at `path` whole or not at all: written beside it, closed and renamed
+// over it. Not synced: a working file is rewritten per page, and waiting for the disk
+// cost more than the whole scan. Returns 0, or the errno of the first step that failed (nothing is
 // then left beside `path`, and what was at `path` is untouched).
 int ReplaceFileWith(const std::string& path, const void* data, size_t size);
 

@@ -11,15 +11,21 @@ class MemoryClipboard : public Clipboard {
         text_.reset();
         ++clears;
     }
-    std::optional<std::vector<uint8_t>> GetDib() override { return dib_; }
-    void SetDib(std::vector<uint8_t> dib) override { dib_ = std::move(dib); }
+    std::optional<std::vector<uint8_t>> GetDib() override {
+        if (!dib_) return std::nullopt;
+        return *dib_;
+    }
+    void SetDib(std::vector<uint8_t> dib) override {
+        dib_ = std::make_shared<const std::vector<uint8_t>>(std::move(dib));
+    }
+    std::shared_ptr<const std::vector<uint8_t>> GetSharedDib() override { return dib_; }
     std::optional<std::string> GetText() override { return text_; }
     void SetText(const std::string& text) override { text_ = text; }
 
     int clears = 0;
 
   private:
-    std::optional<std::vector<uint8_t>> dib_;
+    std::shared_ptr<const std::vector<uint8_t>> dib_;
     std::optional<std::string> text_;
 };
 

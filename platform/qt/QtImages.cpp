@@ -97,13 +97,13 @@ void Glyph(QPainter& p, const QRectF& r, const QString& text, const QColor& colo
 QImage ImageFromPicture(const Picture& picture) {
     if (picture.Empty()) return {};
     const size_t stride = static_cast<size_t>(picture.Stride());
-    if (picture.bits.size() < stride * static_cast<size_t>(picture.height)) return {};
+    if (picture.PixelBytes() < stride * static_cast<size_t>(picture.height)) return {};
     QImage img(picture.width, picture.height, QImage::Format_BGR888);
     if (img.isNull()) return {};
     const size_t rowBytes = static_cast<size_t>(picture.width) * 3;
     for (int y = 0; y < picture.height; ++y) {
         const size_t src = static_cast<size_t>(picture.height - 1 - y) * stride;
-        std::memcpy(img.scanLine(y), picture.bits.data() + src, rowBytes);
+        std::memcpy(img.scanLine(y), picture.Pixels() + src, rowBytes);
     }
     if (picture.xPelsPerMeter > 0 && picture.yPelsPerMeter > 0) {
         img.setDotsPerMeterX(picture.xPelsPerMeter);

@@ -20,6 +20,21 @@ void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
     for (int i = 0; i < 4; ++i) v[at + i] = static_cast<uint8_t>(x >> (8 * i));
 }
 
+void WriteHeader(std::vector<uint8_t>& dib, uint64_t width, uint64_t height, double dotsPerInch) {
+    const uint64_t imageBytes = dib.size() - 40;
+    Put32(dib, 0, 40);
+    Put32(dib, 4, static_cast<uint32_t>(width));
+    Put32(dib, 8, static_cast<uint32_t>(height));  // positive: rows bottom-up
+    Put16(dib, 12, 1);
+    Put16(dib, 14, 24);
+    Put32(dib, 16, 0);  // BI_RGB
+    Put32(dib, 20, imageBytes <= UINT32_MAX ? static_cast<uint32_t>(imageBytes) : 0);
+    const double perMetre = dotsPerInch > 0 ? std::round(dotsPerInch / 0.0254) : 0;
+    const uint32_t ppm = perMetre > 0 && perMetre < INT32_MAX ? static_cast<uint32_t>(perMetre) : 0;
+    Put32(dib, 24, ppm);
+    Put32(dib, 28, ppm);
+}
+
 }  // namespace
 
 FrameAssembler::FrameAssembler(uint64_t maxPixels) : maxPixels_(maxPixels) {
@@ -49,10 +64,17 @@ void FrameAssembler::BeginFrame(const FrameParams& p) {
     if (width == 0) throw FrameError("a line holds no whole pixel");
     if (width > maxPixels_) throw FrameError("the picture is too large");
     f.width = static_cast<int32_t>(width);
+    direct_ = frames_.empty() && (p.format == FrameFormat::Gray || p.format == FrameFormat::Rgb) &&
+              p.depth == 8 && p.lines > 0 && width <= maxPixels_ / static_cast<uint64_t>(p.lines);
+    if (direct_) {
+        stride_ = (width * 3 + 3) & ~uint64_t{3};
+        dib_.assign(40 + stride_ * static_cast<uint64_t>(p.lines), 0);
+        carry_.reserve(static_cast<size_t>(p.bytesPerLine));
+    }
     if (p.lines > 0) {
         const uint64_t announced = static_cast<uint64_t>(p.lines) * p.bytesPerLine;
         // Room for what is announced (a hint only: the data may be shorter or longer).
-        if (announced <= maxBytes_ - std::min(maxBytes_, received_)) {
+        if (!direct_ && announced <= maxBytes_ - std::min(maxBytes_, received_)) {
             f.bytes.reserve(static_cast<size_t>(announced));
         }
         expected_ = received_ + announced;
@@ -66,6 +88,11 @@ void FrameAssembler::Append(const uint8_t* data, size_t length) {
     if (frames_.empty() || frames_.back().ended) throw FrameError("data outside a frame");
     if (length == 0) return;
     if (received_ + length > maxBytes_) throw FrameError("the picture is too large");
+    if (direct_) {
+        AppendDirect(data, length);
+        received_ += length;
+        return;
+    }
     Frame& f = frames_.back();
     f.bytes.insert(f.bytes.end(), data, data + length);
     received_ += length;
@@ -113,8 +140,97 @@ uint8_t FrameAssembler::Sample(const Frame& f, uint64_t row, uint64_t x, int cha
     }
 }
 
-std::vector<uint8_t> FrameAssembler::MakeDib(double dotsPerInch) const {
+void FrameAssembler::ConvertLine(const uint8_t* s, size_t bytes, uint64_t row, uint64_t slots) {
+    const Frame& f = frames_.front();
+    const auto width = static_cast<uint64_t>(f.width);
+    uint8_t* d = dib_.data() + 40 + (slots - 1 - row) * stride_;
+    const bool rgb = f.params.format == FrameFormat::Rgb;
+    if (bytes >= width * (rgb ? 3 : 1)) {
+        if (rgb) {
+            for (uint64_t x = 0; x < width; ++x, s += 3, d += 3) {
+                d[0] = s[2];
+                d[1] = s[1];
+                d[2] = s[0];
+            }
+        } else {
+            for (uint64_t x = 0; x < width; ++x, d += 3) d[0] = d[1] = d[2] = s[x];
+        }
+        return;
+    }
+    // A line cut short: whatever the device did not send reads as white paper.
+    auto at = [&](uint64_t i) -> uint8_t { return i < bytes ? s[i] : 255; };
+    for (uint64_t x = 0; x < width; ++x, d += 3) {
+        if (rgb) {
+            d[0] = at(x * 3 + 2);
+            d[1] = at(x * 3 + 1);
+            d[2] = at(x * 3);
+        } else {
+            d[0] = d[1] = d[2] = at(x);
+        }
+    }
+}
+
+void FrameAssembler::AppendDirect(const uint8_t* data, size_t length) {
+    const FrameParams& p = frames_.front().params;
+    const auto bpl = static_cast<size_t>(p.bytesPerLine);
+    const auto lines = static_cast<uint64_t>(p.lines);
+    while (length > 0 && rows_ < lines) {
+        if (carry_.empty() && length >= bpl) {
+            ConvertLine(data, bpl, rows_++, lines);
+            data += bpl;
+            length -= bpl;
+            continue;
+        }
+        const size_t take = std::min(length, bpl - carry_.size());
+        carry_.insert(carry_.end(), data, data + take);
+        data += take;
+        length -= take;
+        if (carry_.size() == bpl) {
+            ConvertLine(carry_.data(), bpl, rows_++, lines);
+            carry_.clear();
+        }
+    }
+    surplus_.insert(surplus_.end(), data, data + length);
+}
+
+std::vector<uint8_t> FrameAssembler::FinishDirect(double dotsPerInch) {
+    const FrameParams& p = frames_.front().params;
+    const auto bpl = static_cast<uint64_t>(p.bytesPerLine);
+    const auto lines = static_cast<uint64_t>(p.lines);
+    const uint64_t height = (received_ + bpl - 1) / bpl;
+    const auto width = static_cast<uint64_t>(frames_.front().width);
+    if (height == 0) throw FrameError("the device sent no image data");
+    if (width > maxPixels_ / height || height > INT32_MAX) {
+        throw FrameError("the picture is too large");
+    }
+    uint8_t* base = dib_.data() + 40;
+    if (height <= lines) {
+        if (!carry_.empty()) ConvertLine(carry_.data(), carry_.size(), rows_, lines);
+        // The lines sit at the end of the announced block; the picture starts there.
+        if (height < lines) {
+            std::memmove(base, base + (lines - height) * stride_, height * stride_);
+            dib_.resize(40 + height * stride_);
+        }
+    } else {
+        // Lines beyond the announced ones go below them, which in a DIB is in front.
+        const uint64_t extra = height - lines;
+        dib_.resize(40 + height * stride_);
+        base = dib_.data() + 40;
+        std::memmove(base + extra * stride_, base, lines * stride_);
+        for (uint64_t k = 0; k < extra; ++k) {
+            const uint64_t at = k * bpl;
+            const size_t bytes = static_cast<size_t>(std::min<uint64_t>(bpl, surplus_.size() - at));
+            ConvertLine(surplus_.data() + at, bytes, k, extra);
+        }
+    }
+    std::vector<uint8_t> dib = std::move(dib_);
+    WriteHeader(dib, width, height, dotsPerInch);
+    return dib;
+}
+
+std::vector<uint8_t> FrameAssembler::MakeDib(double dotsPerInch) {
     if (!Complete()) throw FrameError("the device ended before the picture was complete");
+    if (direct_) return FinishDirect(dotsPerInch);
     uint64_t width = UINT64_MAX;
     uint64_t height = 0;
     for (const Frame& f : frames_) {
@@ -127,19 +243,8 @@ std::vector<uint8_t> FrameAssembler::MakeDib(double dotsPerInch) const {
         throw FrameError("the picture is too large");
     }
     const uint64_t stride = (width * 3 + 3) & ~uint64_t{3};
-    const uint64_t imageBytes = stride * height;
-    std::vector<uint8_t> dib(40 + imageBytes, 0);
-    Put32(dib, 0, 40);
-    Put32(dib, 4, static_cast<uint32_t>(width));
-    Put32(dib, 8, static_cast<uint32_t>(height));  // positive: rows bottom-up
-    Put16(dib, 12, 1);
-    Put16(dib, 14, 24);
-    Put32(dib, 16, 0);  // BI_RGB
-    Put32(dib, 20, imageBytes <= UINT32_MAX ? static_cast<uint32_t>(imageBytes) : 0);
-    const double perMetre = dotsPerInch > 0 ? std::round(dotsPerInch / 0.0254) : 0;
-    const uint32_t ppm = perMetre > 0 && perMetre < INT32_MAX ? static_cast<uint32_t>(perMetre) : 0;
-    Put32(dib, 24, ppm);
-    Put32(dib, 28, ppm);
+    std::vector<uint8_t> dib(40 + stride * height, 0);
+    WriteHeader(dib, width, height, dotsPerInch);
 
     // Which frame and channel give red, green and blue.
     const Frame* source[3] = {nullptr, nullptr, nullptr};

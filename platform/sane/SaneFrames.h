@@ -43,8 +43,8 @@ class FrameAssembler {
     uint64_t BytesReceived() const { return received_; }
     uint64_t BytesExpected() const { return expected_; }
 
-    // The picture; `dotsPerInch` fills the header's resolution (0: unknown).
-    std::vector<uint8_t> MakeDib(double dotsPerInch) const;
+    // The picture, once; `dotsPerInch` fills the header's resolution (0: unknown).
+    std::vector<uint8_t> MakeDib(double dotsPerInch);
 
   private:
     struct Frame {
@@ -54,12 +54,23 @@ class FrameAssembler {
         bool ended = false;
     };
     uint8_t Sample(const Frame& f, uint64_t row, uint64_t x, int channel) const;
+    // One 8-bit grey or RGB frame of announced size (what nearly every device sends) is
+    // turned into the DIB line by line as it arrives: the page is held once, converted once.
+    void AppendDirect(const uint8_t* data, size_t length);
+    void ConvertLine(const uint8_t* line, size_t bytes, uint64_t row, uint64_t slots);
+    std::vector<uint8_t> FinishDirect(double dotsPerInch);
 
     uint64_t maxPixels_;
     uint64_t maxBytes_ = 0;
     uint64_t received_ = 0;
     uint64_t expected_ = 0;
     std::vector<Frame> frames_;
+    bool direct_ = false;
+    uint64_t stride_ = 0;
+    std::vector<uint8_t> dib_;      // header, then the announced lines bottom-up
+    std::vector<uint8_t> carry_;    // the start of a line not yet complete
+    uint64_t rows_ = 0;             // lines converted into dib_
+    std::vector<uint8_t> surplus_;  // bytes beyond the announced lines, as sent
 };
 
 }  // namespace folioray::sane

@@ -129,6 +129,8 @@ TEST_P(GoodDibTest, GivesThePicture) {
     ASSERT_EQ(p.height, static_cast<int32_t>(g.rows.size()));
     EXPECT_EQ(p.bits.size(), static_cast<size_t>(p.Stride()) * p.height);
     EXPECT_EQ(Rows(p), g.rows);
+    // Read in place from a shared buffer: the same picture.
+    EXPECT_EQ(Rows(PictureFromSharedDib(std::make_shared<const Bytes>(g.dib))), g.rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, GoodDibTest, ::testing::ValuesIn(GoodCases()), test::ByName());

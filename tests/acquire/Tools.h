@@ -33,7 +33,7 @@ inline std::vector<std::string> Rows(const Picture& p) {
     for (int32_t y = p.height - 1; y >= 0; --y) {
         std::string row;
         for (int32_t x = 0; x < p.width; ++x) {
-            const uint8_t* px = p.bits.data() + y * p.Stride() + x * 3;
+            const uint8_t* px = p.Pixels() + y * p.Stride() + x * 3;
             char buf[8];
             std::snprintf(buf, sizeof buf, "%02X%02X%02X", px[2], px[1], px[0]);
             if (x) row += ' ';
