@@ -292,42 +292,53 @@ sane::FrameFormat FormatOf(SANE_Frame f) {
 // Some backends end their reader threads with an asynchronous pthread_cancel. A reader
 // stopped that way while it holds a lock of the C library (the allocator's, the dynamic
 // loader's) leaves that lock taken for good, and the whole process hangs at its next
-// malloc or thread start. sane_cancel is therefore delayed, within bounds, until no other
-// thread of the process is running: a reader then sits in a system call (blocked on a
-// full pipe, sleeping) or has ended, where a cancel is harmless.
-bool OtherThreadsRunning() {
+// malloc or thread start. sane_cancel is therefore delayed, within bounds, until no thread
+// started since the device was opened is running: a reader then sits in a system call
+// (blocked on a full pipe, sleeping) or has ended, where a cancel is harmless. The
+// caller's threads are left out: they are never cancelled, and waiting on them would
+// only hold the device.
+std::vector<long> ThreadIds() {
+    std::vector<long> ids;
 #if defined(__linux__)
-    const pid_t self = static_cast<pid_t>(::syscall(SYS_gettid));
-    DIR* tasks = ::opendir("/proc/self/task");
-    if (!tasks) return false;
-    bool running = false;
-    while (const dirent* e = ::readdir(tasks)) {
-        const long tid = std::strtol(e->d_name, nullptr, 10);
-        if (tid <= 0 || tid == self) continue;
-        std::ifstream stat(std::string("/proc/self/task/") + e->d_name + "/stat");
+    if (DIR* tasks = ::opendir("/proc/self/task")) {
+        while (const dirent* e = ::readdir(tasks)) {
+            const long tid = std::strtol(e->d_name, nullptr, 10);
+            if (tid > 0) ids.push_back(tid);
+        }
+        ::closedir(tasks);
+    }
+#endif
+    return ids;
+}
+
+enum class NewThreads { None, Resting, Running };
+
+NewThreads LookAtNewThreads(const std::vector<long>& before) {
+    NewThreads seen = NewThreads::None;
+    for (long tid : ThreadIds()) {
+        if (std::find(before.begin(), before.end(), tid) != before.end()) continue;
+        seen = NewThreads::Resting;
+        std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
         std::string line;
         std::getline(stat, line);
         const size_t paren = line.rfind(')');
         // The state follows the command name: R running, S/D sleeping, Z/X ended.
         if (paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'R') {
-            running = true;
-            break;
+            return NewThreads::Running;
         }
     }
-    ::closedir(tasks);
-    return running;
-#else
-    return false;
-#endif
+    return seen;
 }
 
-void WaitForOtherThreadsToRest(std::chrono::milliseconds bound) {
+void WaitForNewThreadsToRest(const std::vector<long>& before, std::chrono::milliseconds bound) {
     const Clock::time_point deadline = Clock::now() + bound;
     // Two quiet looks in a row, a moment apart, so that a thread between two calls is seen.
-    int quiet = OtherThreadsRunning() ? 0 : 1;
-    while (quiet < 2 && Clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        quiet = OtherThreadsRunning() ? 0 : quiet + 1;
+    for (int quiet = 0; Clock::now() < deadline;) {
+        const NewThreads seen = LookAtNewThreads(before);
+        if (seen == NewThreads::None) return;
+        quiet = seen == NewThreads::Resting ? quiet + 1 : 0;
+        if (quiet == 2) return;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
 }
 
@@ -707,6 +718,7 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
         auto job = std::make_shared<Job>();
         job->work = [device = device_, options = options_, chosen](Job& j) {
             const std::string name = ResolveDevice(device);
+            const std::vector<long> threadsBefore = ThreadIds();
             j.Touch();
             SANE_Handle h = nullptr;
             const SANE_Status os = sane_open(name.c_str(), &h);
@@ -717,14 +729,15 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
             }
             // Closed after the result is out, on every way out; a cancel from the caller
             // never races the close.
-            j.cleanup = [&j] {
+            j.cleanup = [&j, threadsBefore] {
                 SANE_Handle handle;
                 {
                     std::lock_guard<std::mutex> lk(j.handleMutex);
                     handle = j.handle;
                     j.handle = nullptr;
                 }
-                WaitForOtherThreadsToRest(std::chrono::milliseconds(j.ok ? 500 : 2000));
+                WaitForNewThreadsToRest(threadsBefore,
+                                        std::chrono::milliseconds(j.ok ? 500 : 2000));
                 sane_cancel(handle);
                 sane_close(handle);
             };
