@@ -1,4 +1,5 @@
 #include "platform/curl/CurlInternet.h"
+#include "platform/curl/Factory.h"
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
@@ -1066,3 +1067,7 @@ std::string CurlInternet::FormatMessage(uint32_t code, size_t bufferSize) {
 }
 
 }  // namespace folioray
+
+folioray::Internet* folioray_curl_new_internet() {
+    return new folioray::CurlInternet();
+}

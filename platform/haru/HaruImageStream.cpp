@@ -1,4 +1,5 @@
 #include "platform/haru/HaruImageStream.h"
+#include "platform/haru/Factory.h"
 
 #include <fcntl.h>
 #include <hpdf.h>
@@ -201,3 +202,7 @@ void RegisterImageStream(ObjectRegistry& registry) {
 }
 
 }  // namespace folioray
+
+void folioray_haru_register_objects(folioray::ObjectRegistry& registry) {
+    folioray::RegisterImageStream(registry);
+}

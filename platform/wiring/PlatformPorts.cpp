@@ -7,12 +7,8 @@
 #if defined(FOLIORAY_HAVE_TURBOJPEG)
 #include "platform/turbojpeg/TurboJpegLibrary.h"
 #endif
-#if defined(FOLIORAY_HAVE_CURL)
-#include "platform/curl/CurlInternet.h"
-#endif
-#if defined(FOLIORAY_HAVE_HARU)
-#include "platform/haru/HaruImageStream.h"
-#include "ports/ObjectRegistry.h"
+#if defined(FOLIORAY_HAVE_CURL) || defined(FOLIORAY_HAVE_HARU)
+#include "platform/wiring/LazyAdapters.h"
 #endif
 #if defined(FOLIORAY_HAVE_POSIX)
 #include "platform/posix/PosixLauncher.h"
@@ -30,10 +26,10 @@ struct PlatformPorts::Adapters {
     std::unique_ptr<PosixLauncher> launcher;
 #endif
 #if defined(FOLIORAY_HAVE_HARU)
-    std::unique_ptr<ObjectRegistry> objects;
+    std::unique_ptr<LazyObjects> objects;
 #endif
 #if defined(FOLIORAY_HAVE_CURL)
-    std::unique_ptr<CurlInternet> internet;
+    std::unique_ptr<LazyInternet> internet;
 #endif
 #if defined(FOLIORAY_HAVE_TURBOJPEG)
     std::unique_ptr<TurboJpegLibrary> jpeg;
@@ -57,12 +53,13 @@ PlatformPorts::PlatformPorts([[maybe_unused]] Clipboard* clipboard)
     ports_.jpeg = a.jpeg.get();
 #endif
 #if defined(FOLIORAY_HAVE_CURL)
-    a.internet = std::make_unique<CurlInternet>();
+    // FTP and PDF are made on first use (LazyAdapters.h): a run that only scans never
+    // starts curl or libharu.
+    a.internet = std::make_unique<LazyInternet>();
     ports_.internet = a.internet.get();
 #endif
 #if defined(FOLIORAY_HAVE_HARU)
-    a.objects = std::make_unique<ObjectRegistry>();
-    RegisterImageStream(*a.objects);
+    a.objects = std::make_unique<LazyObjects>();
     ports_.objects = a.objects.get();
 #endif
 #if defined(FOLIORAY_HAVE_POSIX)
