@@ -23,7 +23,7 @@ namespace {
 void* EntryPoint(const char* library, const char* symbol) {
     // Kept open for the rest of the run: the adapter's objects live in it.
     void* handle = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
-    void* entry = handle ? ::dlsym(handle, symbol) : HINTERNET{};
+    void* entry = handle ? ::dlsym(handle, symbol) : nullptr;
     if (!entry) {
         const char* why = ::dlerror();
         std::cerr << "folioray2: cannot load " << library << ": " << (why ? why : symbol) << "\n";
