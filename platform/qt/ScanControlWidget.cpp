@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QLineEdit>
+#include <QMetaProperty>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -144,7 +145,9 @@ void ScanControlWidget::Build(const Ports& given) {
         connect(static_cast<QAbstractButton*>(widgets_[c]), &QAbstractButton::clicked, this,
                 [this, handler] {
                     const std::shared_ptr<Parts> keep = parts_;
+                    const QPointer<ScanControlWidget> self(this);
                     (keep->control.get()->*handler)();
+                    if (self) NotifyChanges();
                 });
     };
     click(Child::Command1, &ScanControl::Command1_Click);
@@ -190,11 +193,34 @@ void ScanControlWidget::Build(const Ports& given) {
     });
 
     // Qt passes the name by value, so that scripts and queued connections can take it.
-    control_->ScanComplete = [this](std::string& FileName) {
-        emit ScanComplete(QString::fromStdString(FileName));
+    // Qt's pointer: the event may come after the widget is gone (deleted during the scan).
+    control_->ScanComplete = [self = QPointer<ScanControlWidget>(this)](std::string& FileName) {
+        if (!self) return;
+        self->NotifyChanges();
+        emit self->ScanComplete(QString::fromStdString(FileName));
     };
 
     MirrorAll();
+    const QMetaObject* meta = metaObject();
+    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+        notified_.push_back(meta->property(i).read(this));
+    }
+}
+
+void ScanControlWidget::NotifyChanges() {
+    const QMetaObject* meta = metaObject();
+    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+        const QMetaProperty property = meta->property(i);
+        QVariant now = property.read(this);
+        QVariant& was = notified_[static_cast<size_t>(i - meta->propertyOffset())];
+        if (!property.hasNotifySignal() || now == was) continue;
+        was = now;
+        // A QVariant property's signal takes the variant itself, the others its content.
+        const bool isVariant = property.metaType() == QMetaType::fromType<QVariant>();
+        property.notifySignal().invoke(
+            this, Qt::DirectConnection,
+            QGenericArgument(property.metaType().name(), isVariant ? &now : now.constData()));
+    }
 }
 
 QWidget* ScanControlWidget::childWidget(const QString& name) const {
@@ -336,6 +362,7 @@ int ScanControlWidget::FullScreen() const {
 void ScanControlWidget::setFullScreen(int v) {
     SyncExtent();
     control_->FullScreen(v);
+    NotifyChanges();
 }
 int ScanControlWidget::ButtonStyle() const {
     return control_->ButtonStyle();
@@ -343,6 +370,7 @@ int ScanControlWidget::ButtonStyle() const {
 void ScanControlWidget::setButtonStyle(int v) {
     SyncExtent();
     control_->ButtonStyle(v);
+    NotifyChanges();
 }
 QString ScanControlWidget::CurrentName() const {
     return QString::fromStdString(control_->CurrentName());
@@ -353,12 +381,14 @@ QVariant ScanControlWidget::ShowModeButton() const {
 void ScanControlWidget::setShowModeButton(const QVariant& v) {
     SyncExtent();
     control_->ShowModeButton(ToVariant(v));
+    NotifyChanges();
 }
 QVariant ScanControlWidget::SaveAsPDF() const {
     return FromVariant(control_->SaveAsPDF());
 }
 void ScanControlWidget::setSaveAsPDF(const QVariant& v) {
     control_->SaveAsPDF(ToVariant(v));
+    NotifyChanges();
 }
 int ScanControlWidget::ControlMode() const {
     return control_->ControlMode();
@@ -366,6 +396,7 @@ int ScanControlWidget::ControlMode() const {
 void ScanControlWidget::setControlMode(int v) {
     SyncExtent();
     control_->ControlMode(v);
+    NotifyChanges();
 }
 int ScanControlWidget::ImageWidth() const {
     return control_->ImageWidth();
@@ -381,12 +412,14 @@ int ScanControlWidget::Quality() const {
 }
 void ScanControlWidget::setQuality(int v) {
     control_->Quality(v);
+    NotifyChanges();
 }
 QString ScanControlWidget::FilePath() const {
     return QString::fromStdString(control_->FilePath());
 }
 void ScanControlWidget::setFilePath(const QString& v) {
     control_->FilePath(v.toStdString());
+    NotifyChanges();
 }
 
 bool ScanControlWidget::ScanDialog() const {
@@ -394,12 +427,15 @@ bool ScanControlWidget::ScanDialog() const {
 }
 void ScanControlWidget::setScanDialog(bool on) {
     if (defaults_) defaults_->SetScanDialog(on);
+    NotifyChanges();
 }
 
 // The calls that pump messages hold the parts: the widget may be deleted meanwhile.
 void ScanControlWidget::StartScan() {
     const std::shared_ptr<Parts> keep = parts_;
+    const QPointer<ScanControlWidget> self(this);
     keep->control->StartScan();
+    if (self) NotifyChanges();
 }
 void ScanControlWidget::SetSize(int xWidth, int yHeight) {
     control_->SetSize(xWidth, yHeight);

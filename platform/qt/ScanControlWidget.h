@@ -30,19 +30,20 @@ QVariant FromVariant(const Variant& value);
 
 class ScanControlWidget : public QWidget {
     Q_OBJECT
-    Q_PROPERTY(int FullScreen READ FullScreen WRITE setFullScreen)
-    Q_PROPERTY(int ButtonStyle READ ButtonStyle WRITE setButtonStyle)
-    Q_PROPERTY(QString CurrentName READ CurrentName)
-    Q_PROPERTY(QVariant ShowModeButton READ ShowModeButton WRITE setShowModeButton)
-    Q_PROPERTY(QVariant SaveAsPDF READ SaveAsPDF WRITE setSaveAsPDF)
-    Q_PROPERTY(int ControlMode READ ControlMode WRITE setControlMode)
-    Q_PROPERTY(int ImageWidth READ ImageWidth)
-    Q_PROPERTY(int ImageHeight READ ImageHeight)
-    Q_PROPERTY(int ImageSize READ ImageSize)
-    Q_PROPERTY(int Quality READ Quality WRITE setQuality)
-    Q_PROPERTY(QString FilePath READ FilePath WRITE setFilePath)
+    Q_PROPERTY(int FullScreen READ FullScreen WRITE setFullScreen NOTIFY FullScreenChanged)
+    Q_PROPERTY(int ButtonStyle READ ButtonStyle WRITE setButtonStyle NOTIFY ButtonStyleChanged)
+    Q_PROPERTY(QString CurrentName READ CurrentName NOTIFY CurrentNameChanged)
+    Q_PROPERTY(QVariant ShowModeButton READ ShowModeButton WRITE setShowModeButton NOTIFY
+                   ShowModeButtonChanged)
+    Q_PROPERTY(QVariant SaveAsPDF READ SaveAsPDF WRITE setSaveAsPDF NOTIFY SaveAsPDFChanged)
+    Q_PROPERTY(int ControlMode READ ControlMode WRITE setControlMode NOTIFY ControlModeChanged)
+    Q_PROPERTY(int ImageWidth READ ImageWidth NOTIFY ImageWidthChanged)
+    Q_PROPERTY(int ImageHeight READ ImageHeight NOTIFY ImageHeightChanged)
+    Q_PROPERTY(int ImageSize READ ImageSize NOTIFY ImageSizeChanged)
+    Q_PROPERTY(int Quality READ Quality WRITE setQuality NOTIFY QualityChanged)
+    Q_PROPERTY(QString FilePath READ FilePath WRITE setFilePath NOTIFY FilePathChanged)
     // Off for unattended scanning: no settings dialog before a scan, no progress window.
-    Q_PROPERTY(bool ScanDialog READ ScanDialog WRITE setScanDialog)
+    Q_PROPERTY(bool ScanDialog READ ScanDialog WRITE setScanDialog NOTIFY ScanDialogChanged)
 
   public:
     // With the real platform adapters this build has (DefaultPorts).
@@ -98,6 +99,19 @@ class ScanControlWidget : public QWidget {
   signals:
     // The control's event, with the stored file's full path.
     void ScanComplete(const QString& FileName);
+    // A property's new value, after a write or a command changed it.
+    void FullScreenChanged(int value);
+    void ButtonStyleChanged(int value);
+    void CurrentNameChanged(const QString& value);
+    void ShowModeButtonChanged(const QVariant& value);
+    void SaveAsPDFChanged(const QVariant& value);
+    void ControlModeChanged(int value);
+    void ImageWidthChanged(int value);
+    void ImageHeightChanged(int value);
+    void ImageSizeChanged(int value);
+    void QualityChanged(int value);
+    void FilePathChanged(const QString& value);
+    void ScanDialogChanged(bool value);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -113,6 +127,8 @@ class ScanControlWidget : public QWidget {
     void ApplyExtent(float widthTwips, float heightTwips);
     QSize ModelExtentPixels() const;
     void SyncExtent();
+    // Signals each property whose value differs from the one last signalled.
+    void NotifyChanges();
 
     // The core and the adapters it uses. A call into the core holds a reference, so that
     // a widget deleted while the call waits (from a timer, during an upload) leaves them
@@ -130,6 +146,7 @@ class ScanControlWidget : public QWidget {
     QTimer timer1_;
     bool applyingExtent_ = false;
     bool mirroringText2_ = false;
+    std::vector<QVariant> notified_;  // by property index, from the first one of this class
 };
 
 }  // namespace folioray

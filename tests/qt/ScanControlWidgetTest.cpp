@@ -1,11 +1,16 @@
-// The widget: the layout on real children, in pixels.
+// The widget: the layout on real children, in pixels; its properties' change signals.
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QMetaProperty>
+#include <QSignalSpy>
+#include <map>
+#include <memory>
 
 #include "control/ScanControl.h"
 #include "platform/qt/QtHost.h"
 #include "platform/qt/ScanControlWidget.h"
 #include "tests/qt/QtTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace folioray {
 namespace {
@@ -93,6 +98,40 @@ TEST_F(ScanControlWidgetTest, SetSizeThroughTheMetaObjectResizesTheWidget) {
     Pump();
     EXPECT_EQ(w.size(), QSize(171, 121));  // 2565 x 1820 twips
     EXPECT_FLOAT_EQ(w.control().Height(), 1820);
+}
+
+TEST(ScanControlWidgetSurface, APropertySignalsOnceWhenItsValueChanges) {
+    test::TempDir dir;
+    ScanControlWidget w{Ports{}};
+    const QMetaObject* meta = w.metaObject();
+    std::map<std::string, std::unique_ptr<QSignalSpy>> spies;
+    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+        const QMetaProperty p = meta->property(i);
+        ASSERT_TRUE(p.hasNotifySignal()) << p.name();
+        spies[p.name()] = std::make_unique<QSignalSpy>(&w, p.notifySignal());
+    }
+    const struct {
+        const char* name;
+        QVariant value;
+    } writes[] = {
+        {"FullScreen", 1},   {"ButtonStyle", 1}, {"ShowModeButton", false},
+        {"SaveAsPDF", true}, {"Quality", 80},    {"FilePath", QString::fromStdString(dir / "")},
+        {"ControlMode", 1},
+    };
+    for (const auto& write : writes) {
+        w.setProperty(write.name, write.value);
+        w.setProperty(write.name, write.value);  // the same again: no news
+        ASSERT_EQ(spies[write.name]->count(), 1) << write.name;
+        EXPECT_EQ(spies[write.name]->at(0).at(0), w.property(write.name)) << write.name;
+    }
+    w.setProperty("Quality", 101);  // refused: the value stays
+    EXPECT_EQ(spies["Quality"]->count(), 1);
+
+    // A command changes what it stores: the text mode's file becomes CurrentName.
+    w.StartScan();
+    ASSERT_EQ(spies["CurrentName"]->count(), 1);
+    EXPECT_EQ(spies["CurrentName"]->at(0).at(0).toString(), w.CurrentName());
+    EXPECT_EQ(spies["ImageWidth"]->count(), 0);
 }
 
 }  // namespace
