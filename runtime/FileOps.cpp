@@ -75,6 +75,7 @@ int ReplaceFileWith(const std::string& path, const void* data, size_t size) {
             left -= static_cast<size_t>(n);
         }
     }
+    if (e == 0 && ::fsync(fd) != 0) e = errno;
     if (::close(fd) != 0 && e == 0) e = errno;
     if (e == 0 && ::rename(temp.c_str(), path.c_str()) != 0) e = errno;
     if (e != 0) ::unlink(temp.c_str());

@@ -25,9 +25,10 @@ class OutputFile {
     std::string path_;
 };
 
-// Puts `size` bytes at `path` whole or not at all: written beside it, closed and renamed
-// over it. Not synced: a working file is rewritten per page, and waiting for the disk
-// cost more than the whole scan. Returns 0, or the errno of the first step that failed (nothing is
+// Puts `size` bytes at `path` whole or not at all: written beside it, synced, closed and
+// renamed over it. The sync stays although it costs about as much as the scan: the PDF
+// store deletes the JPEG once this returns, and a power cut must not leave an empty file
+// as the only copy. Returns 0, or the errno of the first step that failed (nothing is
 // then left beside `path`, and what was at `path` is untouched).
 int ReplaceFileWith(const std::string& path, const void* data, size_t size);
 
