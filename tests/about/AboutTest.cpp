@@ -63,46 +63,15 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"missing_key", "SOFTWARE\\Nothing", "Text", false, ""}),
     [](const auto& tp) { return std::string(tp.param.name); });
 
-class StartSysInfoTest : public ::testing::Test {
-  protected:
+// Entries naming no runnable program: the program's own entry and/or the folder entry,
+// each left out when empty.
+TEST(StartSysInfoTest, EntriesNamingNoRunnableProgramSayItIsUnavailable) {
     test::TempDir dir;
     HeadlessHost host;
     PosixLauncher launcher;
-    std::unique_ptr<RegFileRegistry> reg;
-
-    std::string Mark() const { return dir / "ran"; }
-    // The program's own entry and/or the folder entry, each left out when empty.
-    void Run(const std::string& pathValue, const std::string& folderValue) {
-        std::string text = "REGEDIT4\n\n";
-        if (!pathValue.empty()) {
-            text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n\"PATH\"=" +
-                    pathValue + "\n";
-        }
-        if (!folderValue.empty()) {
-            text +=
-                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools Location]\n"
-                "\"MSINFO\"=" +
-                folderValue + "\n";
-        }
-        test::WriteFile(dir / "registry.reg", text);
-        reg = std::make_unique<RegFileRegistry>(dir / "registry.reg");
-        host.messages.clear();
-        frmAbout box(host, reg.get(), &launcher);
-        box.Show();
-        box.cmdSysInfo_Click();
-        EXPECT_TRUE(box.Visible());
-        EXPECT_EQ(reg->OpenKeyCount(), 0u);
-    }
-    void ExpectUnavailable() {
-        ASSERT_EQ(host.messages.size(), 1u);
-        EXPECT_EQ(host.messages[0].prompt, "System Information Is Unavailable At This Time");
-        EXPECT_EQ(host.messages[0].title, "Folioray2");
-    }
-};
-
-TEST_F(StartSysInfoTest, EntriesNamingNoRunnableProgramSayItIsUnavailable) {
+    const std::string mark = dir / "ran";
     ASSERT_EQ(::mkdir((dir / "empty").c_str(), 0755), 0);
-    test::WriteFile(dir / "not-executable", "#!/bin/sh\ntouch '" + Mark() + "'\n");
+    test::WriteFile(dir / "not-executable", "#!/bin/sh\ntouch '" + mark + "'\n");
     const std::pair<std::string, std::string> entries[] = {
         {"", test::RegString(dir / "empty")},
         {"", ""},
@@ -110,12 +79,30 @@ TEST_F(StartSysInfoTest, EntriesNamingNoRunnableProgramSayItIsUnavailable) {
         {test::RegString(dir / "not-executable"), ""},
         {test::RegString(dir.path()), ""},
     };
-    for (const auto& [first, second] : entries) {
-        SCOPED_TRACE(first + " / " + second);
-        Run(first, second);
-        ExpectUnavailable();
+    for (const auto& [path, folder] : entries) {
+        SCOPED_TRACE(path + " / " + folder);
+        std::string text = "REGEDIT4\n\n";
+        if (!path.empty()) {
+            text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n\"PATH\"=" +
+                    path + "\n";
+        }
+        if (!folder.empty()) {
+            text +=
+                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools Location]\n\"MSINFO\"=" +
+                folder + "\n";
+        }
+        auto reg = RegFileRegistry::FromText(text);
+        host.messages.clear();
+        frmAbout box(host, reg.get(), &launcher);
+        box.Show();
+        box.cmdSysInfo_Click();
+        EXPECT_TRUE(box.Visible());
+        EXPECT_EQ(reg->OpenKeyCount(), 0u);
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(host.messages[0].prompt, "System Information Is Unavailable At This Time");
+        EXPECT_EQ(host.messages[0].title, "Folioray2");
     }
-    EXPECT_FALSE(test::Exists(Mark()));
+    EXPECT_FALSE(test::Exists(mark));
 }
 
 TEST(AboutCommandTest, TheBoxIsShownModallyThenThePreviewGetsTheFocus) {

@@ -80,7 +80,6 @@ inline bool CanRead(const std::string& file) {
 struct ReadOnlyFolder {
     Keep keep;
     std::string how;
-    std::string description;  // the file system's error, as the control words it
 };
 
 // The folder made read-only after the control accepted it. Without root a chmod does it;
@@ -93,7 +92,7 @@ inline ReadOnlyFolder MakeFolderReadOnly(const std::string& folder, const std::s
     auto works = [&] { return !CanCreateIn(folder) && CanRead(sample); };
 
     ::chmod(folder.c_str(), 0555);
-    if (works()) return {MakeUndo(restoreMode), "chmod a-w", "Permission denied"};
+    if (works()) return {MakeUndo(restoreMode), "chmod a-w"};
     if (::geteuid() == 0) {
         ::setfsuid(65534);
         if (::setfsuid(static_cast<uid_t>(-1)) == 65534 && works()) {
@@ -101,13 +100,12 @@ inline ReadOnlyFolder MakeFolderReadOnly(const std::string& folder, const std::s
                         ::setfsuid(0);
                         restoreMode();
                     }),
-                    "chmod a-w, test thread without root's file rights (setfsuid)",
-                    "Permission denied"};
+                    "chmod a-w, test thread without root's file rights (setfsuid)"};
         }
         ::setfsuid(0);
     }
     restoreMode();
-    return {nullptr, "neither chmod nor setfsuid works here", ""};
+    return {nullptr, "neither chmod nor setfsuid works here"};
 }
 
 // A folder on a small file system of its own (a tmpfs), which Fill then fills.

@@ -16,6 +16,7 @@
 namespace folioray {
 namespace {
 
+// Any invalid access or leak makes the exit status 99.
 test::ProcessResult UnderValgrind(const std::vector<std::string>& cliArgs) {
     std::vector<std::string> argv = {test::Program("valgrind"),
                                      "-q",
@@ -31,20 +32,6 @@ test::ProcessResult UnderValgrind(const std::vector<std::string>& cliArgs) {
                                      FOLIORAY_CLI};
     argv.insert(argv.end(), cliArgs.begin(), cliArgs.end());
     return test::RunProcess(argv, {test::SaneEnv()}, 900);
-}
-
-// Valgrind's own lines start with "==PID==".
-std::string ValgrindReport(const std::string& err) {
-    std::string report;
-    size_t pos = 0;
-    while (pos < err.size()) {
-        size_t end = err.find('\n', pos);
-        if (end == std::string::npos) end = err.size();
-        const std::string line = err.substr(pos, end - pos);
-        if (line.rfind("==", 0) == 0) report += line + "\n";
-        pos = end + 1;
-    }
-    return report;
 }
 
 class ValgrindCliTest : public ::testing::Test {
@@ -64,7 +51,6 @@ TEST_F(ValgrindCliTest, ScanToPdfAndUploadIsClean) {
                        "resolution=75", "--set", "SaveAsPDF=1", "--call", "StartScan", "--progress",
                        "--call", "UploadFile", server.address(), server.user(), server.password()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(ValgrindReport(r.err), "");
     const std::string pdf = dir / "scanx.pdf";
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "ScanComplete: " + pdf);
     const std::string size = std::to_string(test::ReadFile(pdf).size());
@@ -99,7 +85,6 @@ TEST_F(ValgrindCliTest, TheFailuresAUserMeetsAreClean) {
          "--set", "SaveAsPDF=1", "--paste-image", png, "--call", "UploadFile", server.address(),
          server.user(), server.password(), "1"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(ValgrindReport(r.err), "");
     EXPECT_EQ(r.err, "folioray: scanner: sane_read: Document feeder jammed\n");
     // How long the refused connection took varies under Valgrind.
     EXPECT_EQ(std::regex_replace(r.out, std::regex("after [0-9]+ ms"), "after N ms"),
