@@ -1,16 +1,13 @@
 #pragma once
-// A real FTP server (pyftpdlib under /usr/bin/python3) on 127.0.0.1 with an ephemeral
-// port and a fresh root folder; stopped in the destructor.
-#include <sys/types.h>
-
-#include <cstdint>
+// A real FTP server (pyftpdlib under /usr/bin/python3) on 127.0.0.1 with a free port and
+// a fresh root folder; stopped in the destructor.
 #include <string>
 
-#include "tests/support/TempDir.h"
+#include "tests/support/Vsftpd.h"
 
 namespace folioray::test {
 
-class FtpServer {
+class FtpServer final : public LoopbackServer {
   public:
     struct Options {
         std::string user = "tester";
@@ -21,12 +18,7 @@ class FtpServer {
 
     FtpServer();  // default options
     explicit FtpServer(const Options& options);
-    ~FtpServer();
-    FtpServer(const FtpServer&) = delete;
-    FtpServer& operator=(const FtpServer&) = delete;
 
-    uint16_t port() const { return port_; }
-    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
     const std::string& user() const { return options_.user; }
     const std::string& password() const { return options_.password; }
     // The server's root folder (the login directory); no trailing "/".
@@ -35,9 +27,6 @@ class FtpServer {
 
   private:
     Options options_;
-    TempDir root_;
-    pid_t pid_ = -1;
-    uint16_t port_ = 0;
 };
 
 // The folder of the support files (scripts) in the source tree.

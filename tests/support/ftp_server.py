@@ -1,6 +1,6 @@
 # A local FTP server for the upload tests and benchmarks (pyftpdlib).
-# usage: ftp_server.py ROOT USER PASSWORD [--drop-after BYTES] [--echo-password]
-# Prints "PORT <n>" once it listens on 127.0.0.1, then serves until it is killed.
+# usage: ftp_server.py ROOT USER PASSWORD PORT [--drop-after BYTES] [--echo-password]
+# Listens on 127.0.0.1:PORT and serves until it is killed.
 #   --drop-after BYTES  resets every data connection of a STOR after BYTES bytes
 #   --echo-password     the login failure reply repeats the password it was given
 import logging
@@ -14,8 +14,8 @@ from pyftpdlib.servers import FTPServer
 
 
 def main():
-    root, user, password = sys.argv[1:4]
-    rest = sys.argv[4:]
+    root, user, password, port = sys.argv[1:5]
+    rest = sys.argv[5:]
     drop_after = None
     echo_password = False
     while rest:
@@ -65,8 +65,7 @@ def main():
     if drop_after is not None:
         Handler.dtp_handler = DroppingDTP
 
-    server = FTPServer(("127.0.0.1", 0), Handler)
-    print("PORT %d" % server.address[1], flush=True)
+    server = FTPServer(("127.0.0.1", int(port)), Handler)
     server.serve_forever(timeout=0.5)
 
 
