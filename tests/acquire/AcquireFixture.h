@@ -92,7 +92,9 @@ class AcquireFixture : public ::testing::Test {
         ports.jpeg = &jpeg;
         ports.objects = &objects;
         scanner.dib = MakeDib(Gradient(40, 30));
-        Build();
+        control = std::make_unique<ScanControl>(ports);
+        control->FilePath(work.path());
+        control->ScanComplete = [this](std::string& name) { events.push_back(name); };
     }
     ~AcquireFixture() override {
         SetGroupSeparatorOverride(nullptr);
@@ -101,13 +103,6 @@ class AcquireFixture : public ::testing::Test {
         } else {
             ::unsetenv("TMPDIR");
         }
-    }
-
-    // A new control on the current ports, working in the test's folder.
-    void Build() {
-        control = std::make_unique<ScanControl>(ports);
-        control->FilePath(work.path());
-        control->ScanComplete = [this](std::string& name) { events.push_back(name); };
     }
 
     std::string Jpg() const { return work / "scanx.jpg"; }

@@ -1,5 +1,5 @@
 // The command-line host's acquisition: scanning from the SANE test device, pasting
-// picture files, the Info command, and PDF output checked with poppler.
+// picture files, and PDF output checked with poppler.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -7,7 +7,6 @@
 #include <regex>
 
 #include "runtime/FileOps.h"
-#include "runtime/Format.h"
 #include "tests/acquire/AcquireFixture.h"
 #include "tests/acquire/SaneTestDevice.h"
 #include "tests/acquire/Tools.h"
@@ -40,34 +39,6 @@ int JfifDpi(const std::string& path) {
         return static_cast<uint8_t>(b[i]) << 8 | static_cast<uint8_t>(b[i + 1]);
     };
     return at(14) == at(16) ? at(14) : -1;
-}
-
-TEST(CliAcquireTest, ScansFromTheDeviceAndShowsTheFacts) {
-    test::TempDir dir;
-    auto r = Cli({"--set",         "FilePath=" + dir.path(),
-                  "--device",      "test:0",
-                  "--scan-option", "test-picture=Color pattern",
-                  "--scan-option", "resolution=25",
-                  "--call",        "StartScan",
-                  "--call",        "Info",
-                  "--get",         "ImageWidth",
-                  "--get",         "ImageHeight",
-                  "--get",         "ImageSize",
-                  "--get",         "CurrentName"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    const std::string jpg = dir / "scanx.jpg";
-    const auto [w, h] = JpegSize(jpg);
-    ASSERT_GT(w, 0);
-    const int64_t size = FileLength(jpg);
-    EXPECT_EQ(r.out, "ScanComplete: " + jpg +
-                         "\nMessageBox [Current Image Settings] (information): The current image "
-                         "information is as follows:\\n\\nDimensions : " +
-                         std::to_string(w) + " x " + std::to_string(h) + "\\nSize : " +
-                         FormatNumber(static_cast<double>(size), "###,###,###,###,##0") +
-                         " bytes\\nType : JPG\nImageWidth=" + std::to_string(w) +
-                         "\nImageHeight=" + std::to_string(h) +
-                         "\nImageSize=" + std::to_string(size) + "\nCurrentName=" + jpg + "\n");
 }
 
 class CliPdfTest : public ::testing::TestWithParam<int> {};

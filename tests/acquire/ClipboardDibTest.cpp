@@ -35,19 +35,10 @@ struct Header {
     uint16_t bpp = 24;
     uint32_t compression = 0;
     uint32_t clrUsed = 0;
-    uint32_t masks[4] = {0, 0, 0, 0};  // inside V2..V5 headers
 };
 
 Bytes MakeHeader(const Header& h) {
     Bytes b;
-    if (h.size == 12) {
-        Put32(b, 12);
-        Put16(b, static_cast<uint16_t>(h.width));
-        Put16(b, static_cast<uint16_t>(h.height));
-        Put16(b, h.planes);
-        Put16(b, h.bpp);
-        return b;
-    }
     Put32(b, h.size);
     Put32(b, static_cast<uint32_t>(h.width));
     Put32(b, static_cast<uint32_t>(h.height));
@@ -59,7 +50,6 @@ Bytes MakeHeader(const Header& h) {
     Put32(b, 2835);
     Put32(b, h.clrUsed);
     Put32(b, 0);
-    for (int i = 0; i < 4 && b.size() < h.size; ++i) Put32(b, h.masks[i]);
     b.resize(h.size, 0);
     return b;
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
 
 #include "imaging/CDIBSection.h"
@@ -13,7 +12,6 @@ namespace {
 
 using test::Bgr;
 using test::DibPixel;
-using test::MakePicture;
 
 // Fills every padding byte with a marker that must survive.
 void MarkPadding(CDIBSection& d, uint8_t marker) {
@@ -71,29 +69,6 @@ TEST(ResampleTest, TwoByTwoToFourByFourIsExact) {
     auto wide = src.Resample(2, 4);  // height first: only the width changes
     ASSERT_TRUE(wide);
     for (int x = 0; x < 4; ++x) EXPECT_EQ(DibPixel(*wide, x, 0)[1], green[0][x]) << x;
-}
-
-TEST(ResampleTest, SameSizeIsAnExactCopyAndLeavesTheSourceAlone) {
-    for (auto [w, h] : {std::pair{5, 3}, std::pair{1, 1}, std::pair{1, 7}, std::pair{6, 1}}) {
-        CDIBSection src;
-        src.CreateFromPicture(MakePicture(w, h, [](int x, int y) {
-            return Bgr{static_cast<uint8_t>(x * 37 + y), static_cast<uint8_t>(y * 91),
-                       static_cast<uint8_t>(x ^ y)};
-        }));
-        const std::vector<uint8_t> before(src.DIBSectionBitsPtr(),
-                                          src.DIBSectionBitsPtr() + src.Header().biSizeImage);
-        auto dst = src.Resample(h, w);
-        ASSERT_TRUE(dst) << w << "x" << h;
-        ASSERT_NE(dst->hdc(), src.hdc());
-        for (int row = 0; row < h; ++row) {
-            for (int x = 0; x < w; ++x) {
-                for (int c = 0; c < 3; ++c) {
-                    EXPECT_EQ(DibPixel(*dst, x, row)[c], DibPixel(src, x, row)[c]);
-                }
-            }
-        }
-        EXPECT_TRUE(std::equal(before.begin(), before.end(), src.DIBSectionBitsPtr()));
-    }
 }
 
 TEST(ResampleTest, OnePixelWideOrHighSourcesRaiseARangeError) {

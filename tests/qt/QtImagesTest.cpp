@@ -1,8 +1,6 @@
 // Pictures between Qt and the control: DIB bytes and the preview.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "control/ScanControl.h"
 #include "platform/qt/QtImages.h"
 #include "platform/qt/QtPreview.h"
@@ -33,23 +31,12 @@ bool SamePixels(const QImage& a, const QImage& b) {
     return true;
 }
 
-uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
-    uint32_t v = 0;
-    std::memcpy(&v, b.data() + at, 4);
-    return v;
-}
-
 // ---- DIB bytes.
 
 TEST(QtImagesDib, WrittenDibIsTwentyFourBitBottomUpWithPaddedRows) {
     const QImage img = Sample(5, 3);  // 15 bytes a row, padded to 16
     const std::vector<uint8_t> dib = DibFromImage(img);
     ASSERT_EQ(dib.size(), 40u + 16u * 3u);
-    EXPECT_EQ(U32(dib, 0), 40u);
-    EXPECT_EQ(U32(dib, 4), 5u);
-    EXPECT_EQ(U32(dib, 8), 3u);
-    EXPECT_EQ(dib[14], 24);
-    EXPECT_EQ(U32(dib, 16), 0u);
     // The first stored row is the picture's bottom row, blue first.
     const QColor bottomLeft = img.pixelColor(0, 2);
     EXPECT_EQ(dib[40], bottomLeft.blue());

@@ -63,7 +63,6 @@ ModalWatcher::~ModalWatcher() {
     timer_.stop();
     // Nothing a test opened may outlive it.
     while (QWidget* w = OpenWindow()) {
-        timedOut_ = true;
         ForceClose(w);
         QApplication::processEvents();
     }
@@ -73,25 +72,19 @@ void ModalWatcher::Poll() {
     QWidget* w = OpenWindow();
     if (!w || !w->isVisible()) return;
     if (clock_.elapsed() > boundMs_) {
-        timedOut_ = true;
         ForceClose(w);
         return;
     }
     if (w == last_.data()) return;  // handled already, still closing
     last_ = w;
-    ++seen_;
     handle_(w);
 }
 
 ModalWatcher::Handler RecordAndClose(std::vector<SeenWindow>& into) {
     return [&into](QWidget* w) {
         SeenWindow seen;
-        seen.className = QString::fromLatin1(w->metaObject()->className());
         seen.title = w->windowTitle();
-        if (auto* box = qobject_cast<QMessageBox*>(w)) {
-            seen.text = box->text();
-            seen.icon = box->icon();
-        }
+        if (auto* box = qobject_cast<QMessageBox*>(w)) seen.text = box->text();
         into.push_back(seen);
         ForceClose(w);
     };

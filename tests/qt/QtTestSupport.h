@@ -12,8 +12,8 @@
 namespace folioray::test {
 
 // Hands every modal window or popup that opens while it lives to `handle`, which looks at
-// it and closes it. Anything still open after `boundMs` is closed by force and counted
-// in timedOut(), so a test never waits on a window.
+// it and closes it. Anything still open after `boundMs` is closed by force, so a test
+// never waits on a window.
 class ModalWatcher {
   public:
     using Handler = std::function<void(QWidget*)>;
@@ -22,9 +22,6 @@ class ModalWatcher {
     ModalWatcher(const ModalWatcher&) = delete;
     ModalWatcher& operator=(const ModalWatcher&) = delete;
 
-    int seen() const { return seen_; }
-    bool timedOut() const { return timedOut_; }
-
   private:
     void Poll();
     Handler handle_;
@@ -32,16 +29,12 @@ class ModalWatcher {
     QTimer timer_;
     QElapsedTimer clock_;
     QPointer<QWidget> last_;
-    int seen_ = 0;
-    bool timedOut_ = false;
 };
 
-// A watcher that notes each window's class, title and text, then closes it.
+// A watcher that notes each window's title and text, then closes it.
 struct SeenWindow {
-    QString className;
     QString title;
-    QString text;   // a message box's text
-    int icon = -1;  // a message box's QMessageBox::Icon
+    QString text;  // a message box's text
 };
 ModalWatcher::Handler RecordAndClose(std::vector<SeenWindow>& into);
 

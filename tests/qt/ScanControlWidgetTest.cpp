@@ -85,21 +85,6 @@ TEST_F(ScanControlWidgetTest, TooSmallAHostSizeIsRaisedToTheStylesMinimum) {
     }
 }
 
-TEST_F(ScanControlWidgetTest, SetSizeThroughTheMetaObjectResizesTheWidget) {
-    if (!Is15TwipsPerPixel()) GTEST_SKIP() << "screen is not at 96 dpi";
-    ShowAt(400, 200);
-    ASSERT_TRUE(QMetaObject::invokeMethod(&w, "SetSize", Q_ARG(int, 200), Q_ARG(int, 100)));
-    Pump();
-    EXPECT_EQ(w.size(), QSize(200, 100));
-    EXPECT_EQ(Kid("Image1")->geometry(), QRect(0, 0, 132, 98));
-
-    ASSERT_TRUE(w.setProperty("ButtonStyle", 1));
-    ASSERT_TRUE(QMetaObject::invokeMethod(&w, "SetSize", Q_ARG(int, 0), Q_ARG(int, 0)));
-    Pump();
-    EXPECT_EQ(w.size(), QSize(171, 121));  // 2565 x 1820 twips
-    EXPECT_FLOAT_EQ(w.control().Height(), 1820);
-}
-
 TEST(ScanControlWidgetSurface, APropertySignalsOnceWhenItsValueChanges) {
     test::TempDir dir;
     ScanControlWidget w{Ports{}};
