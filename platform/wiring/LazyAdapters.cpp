@@ -11,6 +11,12 @@
 
 #if defined(FOLIORAY_LAZY_ADAPTERS)
 #include <dlfcn.h>
+#include <link.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
 #endif
 
 namespace folioray {
@@ -18,15 +24,43 @@ namespace folioray {
 namespace {
 
 #if defined(FOLIORAY_LAZY_ADAPTERS)
+// The folders the loader searches for a library that the object holding this code needs:
+// its run path first. A sanitizer's dlopen wrapper makes the loader search for the
+// wrapper's object instead, so these are tried by hand when the plain name fails.
+std::vector<std::string> SearchFolders() {
+    static const char inHere = 0;
+    Dl_info info{};
+    link_map* self = nullptr;
+    if (!::dladdr1(&inHere, &info, reinterpret_cast<void**>(&self), RTLD_DL_LINKMAP) || !self)
+        return {};
+    Dl_serinfo size{};
+    if (::dlinfo(self, RTLD_DI_SERINFOSIZE, &size) != 0) return {};
+    std::unique_ptr<Dl_serinfo, decltype(&std::free)> list(
+        static_cast<Dl_serinfo*>(std::malloc(size.dls_size)), &std::free);
+    if (!list || ::dlinfo(self, RTLD_DI_SERINFOSIZE, list.get()) != 0 ||
+        ::dlinfo(self, RTLD_DI_SERINFO, list.get()) != 0)
+        return {};
+    std::vector<std::string> folders;
+    for (unsigned i = 0; i < list->dls_cnt; ++i)
+        folders.emplace_back(list->dls_serpath[i].dls_name);
+    return folders;
+}
+
 // The entry point `symbol` of the adapter library `library` (found through the run path
 // of the program or library that holds this code), or null after saying why on stderr.
 void* EntryPoint(const char* library, const char* symbol) {
     // Kept open for the rest of the run: the adapter's objects live in it.
     void* handle = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
+    std::string why = handle ? "" : ::dlerror();
+    if (!handle) {
+        for (const std::string& folder : SearchFolders()) {
+            if ((handle = ::dlopen((folder + "/" + library).c_str(), RTLD_NOW | RTLD_LOCAL))) break;
+        }
+    }
     void* entry = handle ? ::dlsym(handle, symbol) : nullptr;
     if (!entry) {
-        const char* why = ::dlerror();
-        std::cerr << "folioray2: cannot load " << library << ": " << (why ? why : symbol) << "\n";
+        if (handle) why = symbol;
+        std::cerr << "folioray2: cannot load " << library << ": " << why << "\n";
     }
     return entry;
 }
