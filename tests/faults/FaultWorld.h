@@ -38,22 +38,13 @@
 namespace folioray::test {
 
 // Runs its action when the last holder lets go: a fault undone.
-class Undo {
-  public:
-    explicit Undo(std::function<void()> fn) : fn_(std::move(fn)) {}
-    ~Undo() {
-        if (fn_) fn_();
-    }
-    Undo(const Undo&) = delete;
-    Undo& operator=(const Undo&) = delete;
-
-  private:
-    std::function<void()> fn_;
-};
 using Keep = std::shared_ptr<void>;
 
 inline Keep MakeUndo(std::function<void()> fn) {
-    return std::make_shared<Undo>(std::move(fn));
+    return Keep(new char, [fn = std::move(fn)](char* p) {
+        delete p;
+        fn();
+    });
 }
 
 // ---- Probes.
