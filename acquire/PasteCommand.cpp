@@ -9,8 +9,6 @@
 
 namespace folioray {
 
-namespace {}  // namespace
-
 void ScanControl::PasteCommand() {
     Host& host = *ports_.host;
     if (acquiring_ || uploading_) {

@@ -19,8 +19,6 @@ class ProgressTexts {
     bool tipValid_ = false, pctValid_ = false, sepRead_ = false;
     int64_t tipA_ = 0, tipB_ = 0;
     double pctP_ = 0;
-    int32_t pctTotal_ = 0, pctFrom_ = 0;
-    int64_t pctNext_ = 0;                 // the first byte count that may show another percentage
     std::string sep_, tail_, tip_, pct_;  // tail_: " of B KB"
 };
 

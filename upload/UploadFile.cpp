@@ -123,22 +123,12 @@ const std::string& ProgressTexts::ToolTip(int32_t current, int32_t total) {
 }
 
 const std::string& ProgressTexts::Percent(int32_t current, int32_t total) {
-    if (pctValid_ && total == pctTotal_ && current >= pctFrom_ && current < pctNext_) return pct_;
     const double p = Nearest(static_cast<double>(current) / static_cast<double>(total) * 100.0);
     if (!pctValid_ || p != pctP_) {
         pct_ = FormatNumber(p, "##0");
         pct_ += '%';
         pctP_ = p;
-    }
-    pctValid_ = true;
-    pctTotal_ = total;
-    pctFrom_ = current;
-    pctNext_ = current;
-    if (current >= 0 && total > 0 && p >= 0 && p <= 100) {
-        // The exact 100c/t stays below p + 1/2 while 200c < (2p + 1)t, and the division in
-        // doubles is too close to exact to round differently short of a tie; it never
-        // decreases as c grows. So nothing changes before c reaches that bound.
-        pctNext_ = ((2 * static_cast<int64_t>(p) + 1) * total + 199) / 200;
+        pctValid_ = true;
     }
     return pct_;
 }
