@@ -7,7 +7,6 @@
 #include <regex>
 
 #include "runtime/FileOps.h"
-#include "tests/acquire/AcquireFixture.h"
 #include "tests/acquire/SaneTestDevice.h"
 #include "tests/acquire/Tools.h"
 #include "tests/support/ParamName.h"
@@ -63,7 +62,7 @@ TEST_P(CliPdfTest, ThePdfCarriesTheJpegAtTheScansResolution) {
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "ScanComplete: " + pdf);
     EXPECT_FALSE(test::Exists(dir / "scanx.jpg"));
 
-    auto list = test::RunProcess({test::Program("pdfimages"), "-list", pdf});
+    auto list = test::RunProcess({"pdfimages", "-list", pdf});
     ASSERT_EQ(list.exitCode, 0) << list.err;
     std::regex row(R"(\n +1 +0 +image +([0-9]+) +([0-9]+) +rgb +3 +8 +jpeg )");
     std::smatch m;
@@ -71,11 +70,11 @@ TEST_P(CliPdfTest, ThePdfCarriesTheJpegAtTheScansResolution) {
     EXPECT_EQ(m[1].str(), Got(r.out, "ImageWidth"));
     EXPECT_EQ(m[2].str(), Got(r.out, "ImageHeight"));
     EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 3);  // two headings, one image
-    ASSERT_EQ(test::RunProcess({test::Program("pdfimages"), "-j", pdf, dir / "img"}).exitCode, 0);
+    ASSERT_EQ(test::RunProcess({"pdfimages", "-j", pdf, dir / "img"}).exitCode, 0);
     EXPECT_EQ(std::to_string(FileLength(dir / "img-000.jpg")), Got(r.out, "ImageSize"));
     EXPECT_EQ(JfifDpi(dir / "img-000.jpg"), dpi);
 
-    auto info = test::RunProcess({test::Program("pdfinfo"), pdf});
+    auto info = test::RunProcess({"pdfinfo", pdf});
     ASSERT_TRUE(std::regex_search(info.out, m, std::regex(R"(Page size: +([0-9.]+) x ([0-9.]+))")))
         << info.out;
     EXPECT_NEAR(std::stod(m[1]), std::stoi(Got(r.out, "ImageWidth")) * 72.0 / dpi, 0.01);

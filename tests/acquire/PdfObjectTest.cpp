@@ -10,7 +10,6 @@
 
 #include "platform/haru/HaruImageStream.h"
 #include "runtime/VbError.h"
-#include "tests/acquire/AcquireFixture.h"
 #include "tests/acquire/Tools.h"
 #include "tests/support/ParamName.h"
 #include "tests/support/RunProcess.h"
@@ -22,7 +21,7 @@ namespace fs = std::filesystem;
 
 // pdfinfo's fields.
 std::map<std::string, std::string> PdfInfo(const std::string& pdf) {
-    auto r = test::RunProcess({test::Program("pdfinfo"), pdf});
+    auto r = test::RunProcess({"pdfinfo", pdf});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     std::map<std::string, std::string> fields;
     std::istringstream lines(r.out);

@@ -1,6 +1,5 @@
 #pragma once
-// A private SANE configuration offering only the "test" backend (two devices, 50 dpi by
-// default), so the tests never probe real hardware or the network.
+// The tests' own SANE configuration (tests/support/sane), offering only the "test" backend.
 #include <dlfcn.h>
 
 #include <cstdlib>
@@ -11,26 +10,13 @@
 
 namespace folioray::test {
 
-inline const std::string& SaneConfigDir() {
-    static TempDir dir;
-    static const bool written = [] {
-        WriteFile(dir / "dll.conf", "test\n");
-        WriteFile(dir / "test.conf", "number_of_devices 2\nresolution 50\n");
-        return true;
-    }();
-    (void)written;
-    return dir.path();
+inline std::string SaneConfigDir() {
+    return SupportDir() + "/sane";
 }
 
 // A configuration that lists no device at all.
-inline const std::string& EmptySaneConfigDir() {
-    static TempDir dir;
-    static const bool written = [] {
-        WriteFile(dir / "dll.conf", "");
-        return true;
-    }();
-    (void)written;
-    return dir.path();
+inline std::string EmptySaneConfigDir() {
+    return SupportDir() + "/sane-none";
 }
 
 // The test backend loses a reader buffer whenever a scan is cancelled mid-page (and in

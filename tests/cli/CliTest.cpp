@@ -3,7 +3,6 @@
 #include <ostream>
 
 #include "tests/support/RunProcess.h"
-#include "tests/support/TempDir.h"
 
 namespace folioray {
 namespace {
@@ -11,16 +10,6 @@ namespace {
 test::ProcessResult Cli(std::vector<std::string> args) {
     args.insert(args.begin(), FOLIORAY_CLI);
     return test::RunProcess(args);
-}
-
-TEST(CliTest, TextModeStoresTheTextAndRaisesTheEvent) {
-    test::TempDir dir;
-    auto r = Cli({"--set", "FilePath=" + dir.path(), "--set", "ControlMode=1", "--text", "hello",
-                  "--call", "StartScan", "--get", "CurrentName"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const std::string path = dir / "scanx.txt";
-    EXPECT_EQ(r.out, "ScanComplete: " + path + "\nCurrentName=" + path + "\n");
-    EXPECT_EQ(test::ReadFile(path), "hello\r\n");
 }
 
 TEST(CliTest, PropertyWritesFollowTheControlsRules) {

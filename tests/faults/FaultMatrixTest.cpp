@@ -14,7 +14,6 @@
 #include "runtime/Variant.h"
 #include "tests/faults/FaultWorld.h"
 #include "tests/support/FtpServer.h"
-#include "tests/support/ScriptedObjects.h"
 #include "tests/upload/UploadTestUtil.h"
 
 namespace folioray {
@@ -90,11 +89,14 @@ void NoPdfObject(Ctx& r) {
     test::WriteFile(r.w.File("scanx.pdf"), "an earlier PDF");
 }
 
+// An object that takes every call and writes no file.
+struct SilentDispatch : Dispatch {
+    void Invoke(int32_t, const std::vector<std::string>&) override {}
+};
+
 void PdfObjectWritingNothing(Ctx& r) {
     r.w.control->SaveAsPDF(Variant(true));
-    r.w.objects.Register("Image.Stream", [] {
-        return std::make_unique<RecordingDispatch>(std::make_shared<DispatchLog>(), false);
-    });
+    r.w.objects.Register("Image.Stream", [] { return std::make_unique<SilentDispatch>(); });
     test::WriteFile(r.w.File("scanx.pdf"), "an earlier PDF");
 }
 
@@ -107,17 +109,15 @@ void FtpServerWith(Ctx& r, const test::FtpServer::Options& o) {
 
 // ---- The rows.
 
-const std::string kScanFailed =
-    "[Pagewright Control] (stop): The picture could not be scanned.\r\n\r\n";
+using test::kJpgFailed;
+using test::kNoConversion;
+using test::kScanFailed;
+using test::kTextFailed;
+
 const std::string kNotWritable = "The picture cannot be saved to the specified filename. Error is ";
 const std::string kAcquireFailed =
     kScanFailed +
     "A Problem was encountered while attempting to aquire the image. Please try again.";
-const std::string kJpgFailed = "An Error occurred while attempting to save the file to JPG format.";
-const std::string kTextFailed =
-    "[Pagewright Control] (exclamation): The text could not be saved to a temporary file.";
-const std::string kNoConversion =
-    "[Pagewright Control] (exclamation): The PDF Conversion could not be performed.";
 const std::string kNoPdfObject =
     "[Pagewright Control] (exclamation): A PDF translation object could not be created "
     "(ActiveX component can't create object)";

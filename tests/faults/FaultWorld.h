@@ -153,6 +153,17 @@ inline Keep LimitFileSize(uint64_t bytes) {
     });
 }
 
+// ---- What the user is told, as FaultWorld::Messages() gives it.
+
+inline const std::string kScanFailed =
+    "[Pagewright Control] (stop): The picture could not be scanned.\r\n\r\n";
+inline const std::string kJpgFailed =
+    "An Error occurred while attempting to save the file to JPG format.";
+inline const std::string kNoConversion =
+    "[Pagewright Control] (exclamation): The PDF Conversion could not be performed.";
+inline const std::string kTextFailed =
+    "[Pagewright Control] (exclamation): The text could not be saved to a temporary file.";
+
 // ---- The world.
 
 class FaultWorld {

@@ -28,14 +28,6 @@ struct Case {
     friend void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 };
 
-const std::string kScanFailed =
-    "[Pagewright Control] (stop): The picture could not be scanned.\r\n\r\nAn Error occurred "
-    "while attempting to save the file to JPG format.";
-const std::string kNoPdf =
-    "[Pagewright Control] (exclamation): The PDF Conversion could not be performed.";
-const std::string kNoText =
-    "[Pagewright Control] (exclamation): The text could not be saved to a temporary file.";
-
 class LateWriteTest : public ::testing::TestWithParam<Case> {
   protected:
     void Store(File file) {
@@ -93,8 +85,9 @@ TEST_P(LateWriteTest, LeavesNoCutOffFileAndSaysSo) {
     limit.reset();
     files.erase("filler");
 
-    const std::map<File, std::string> message = {
-        {File::Jpeg, kScanFailed}, {File::Pdf, kNoPdf}, {File::Text, kNoText}};
+    const std::map<File, std::string> message = {{File::Jpeg, test::kScanFailed + test::kJpgFailed},
+                                                 {File::Pdf, test::kNoConversion},
+                                                 {File::Text, test::kTextFailed}};
     std::vector<std::string> expected = {message.at(c.file)};
     EXPECT_EQ(w.Messages(), expected);
     EXPECT_TRUE(w.events.empty());

@@ -7,7 +7,6 @@
 #include <regex>
 
 #include "tests/acquire/SaneTestDevice.h"
-#include "tests/acquire/Tools.h"
 #include "tests/support/FtpServer.h"
 #include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
@@ -18,7 +17,7 @@ namespace {
 
 // Any invalid access or leak makes the exit status 99.
 test::ProcessResult UnderValgrind(const std::vector<std::string>& cliArgs) {
-    std::vector<std::string> argv = {test::Program("valgrind"),
+    std::vector<std::string> argv = {"valgrind",
                                      "-q",
                                      "--tool=memcheck",
                                      "--error-exitcode=99",
@@ -37,7 +36,7 @@ test::ProcessResult UnderValgrind(const std::vector<std::string>& cliArgs) {
 class ValgrindCliTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (::access(test::Program("valgrind").c_str(), X_OK) != 0) {
+        if (::access("/usr/bin/valgrind", X_OK) != 0) {
             GTEST_SKIP() << "valgrind is not installed";
         }
     }

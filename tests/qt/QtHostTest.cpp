@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
@@ -63,6 +64,22 @@ QStringList ChooseSource(ScanControlWidget& control, int row) {
         },
         60000);
     qobject_cast<QAbstractButton*>(control.childWidget(QStringLiteral("Icon4")))->click();
+    return seen;
+}
+
+// Runs `command`; the scanner's settings dialog it opens goes to `onDialog`, and any other
+// window is noted and closed. Gives those other windows.
+std::vector<test::SeenWindow> WithScanDialog(const std::function<void()>& command,
+                                             const std::function<void(QWidget*)>& onDialog,
+                                             int boundMs = 60000) {
+    std::vector<test::SeenWindow> seen;
+    test::ModalWatcher watcher(
+        [&](QWidget* w) {
+            if (!qobject_cast<AcquireDialog*>(w)) return test::RecordAndClose(seen)(w);
+            onDialog(w);
+        },
+        boundMs);
+    command();
     return seen;
 }
 
@@ -231,19 +248,15 @@ TEST(QtHostScan, SourceListAndScanFromTheSaneTestDeviceWhileTheWindowKeepsRunnin
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
     ticker.start(0);
     // The device's own settings: Gray at 150 dpi over an A6 page.
-    std::vector<SeenWindow> seen;
-    {
-        ModalWatcher watcher(
-            [&](QWidget* w) {
-                if (!qobject_cast<AcquireDialog*>(w)) return test::RecordAndClose(seen)(w);
-                SetEditor(w, "mode", "Gray");
-                SetEditor(w, "resolution", "150");
-                SetEditor(w, "paper", "A6");
-                w->findChild<QPushButton*>(QStringLiteral("scan"))->click();
-            },
-            120000);
-        control->StartScan();
-    }
+    std::vector<SeenWindow> seen =
+        WithScanDialog([&] { control->StartScan(); },
+                       [](QWidget* w) {
+                           SetEditor(w, "mode", "Gray");
+                           SetEditor(w, "resolution", "150");
+                           SetEditor(w, "paper", "A6");
+                           w->findChild<QPushButton*>(QStringLiteral("scan"))->click();
+                       },
+                       120000);
     for (const SeenWindow& s : seen) {
         ADD_FAILURE() << s.title.toStdString() << ": " << s.text.toStdString();
     }
@@ -264,23 +277,26 @@ TEST(QtHostScan, SourceListAndScanFromTheSaneTestDeviceWhileTheWindowKeepsRunnin
     }
     EXPECT_EQ(control->preview().image().width(), control->ImageWidth());
 
-    // A control made afterwards (the next run) starts from the chosen source and from these
-    // settings; Cancel there fails the scan as a cancelled source does.
+    // A control made afterwards (the next run) starts from the chosen source and from the
+    // saved settings, not from what the device still holds of this scan; Cancel there fails
+    // the scan as a cancelled source does.
+    {
+        QSettings saved(ScannerSettingsFile(), QSettings::IniFormat);
+        saved.beginGroup(QStringLiteral("Acquire"));
+        for (const QString& device : saved.childGroups()) saved.setValue(device + "/mode", "Color");
+    }
     ScanControlWidget next;
     next.show();
     Pump();
     QStringList shown;
-    seen.clear();
-    {
-        ModalWatcher watcher([&](QWidget* w) {
-            if (!qobject_cast<AcquireDialog*>(w)) return test::RecordAndClose(seen)(w);
+    seen = WithScanDialog(
+        [&] { next.StartScan(); },
+        [&](QWidget* w) {
             for (const char* name : {"mode", "paper"})
                 shown << w->findChild<QComboBox*>(QLatin1String(name))->currentText();
             w->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
         });
-        next.StartScan();
-    }
-    EXPECT_EQ(shown, (QStringList{"Gray", "A6"}));
+    EXPECT_EQ(shown, (QStringList{"Color", "A6"}));
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_TRUE(seen[0].text.contains("A Problem was encountered")) << seen[0].text.toStdString();
     EXPECT_EQ(ChooseSource(next, 1).back(), QStringLiteral("current 1"));
@@ -296,7 +312,6 @@ TEST(QtHostScan, CancellingTheProgressStopsTheDevice) {
     control->setFilePath(QString::fromStdString(dir.path()));
     form.show();
     bool cancelled = false;
-    std::vector<SeenWindow> seen;
     QTimer canceller;
     QObject::connect(&canceller, &QTimer::timeout, [&] {
         auto* progress = control->findChild<QProgressDialog*>(QStringLiteral("ScanProgress"));
@@ -305,20 +320,16 @@ TEST(QtHostScan, CancellingTheProgressStopsTheDevice) {
         progress->findChild<QPushButton*>()->click();
     });
     canceller.start(10);
-    {
-        ModalWatcher watcher(
-            [&](QWidget* w) {
-                if (!qobject_cast<AcquireDialog*>(w)) return test::RecordAndClose(seen)(w);
-                w->findChild<QToolButton*>(QStringLiteral("advanced"))->click();
-                SetEditor(w, "read-delay", "yes");
-                SetEditor(w, "read-delay-duration", "200000");
-                SetEditor(w, "read-limit", "yes");
-                SetEditor(w, "read-limit-size", "2000");
-                w->findChild<QPushButton*>(QStringLiteral("scan"))->click();
-            },
-            60000);
-        control->StartScan();
-    }
+    const std::vector<SeenWindow> seen =
+        WithScanDialog([&] { control->StartScan(); },
+                       [](QWidget* w) {
+                           w->findChild<QToolButton*>(QStringLiteral("advanced"))->click();
+                           SetEditor(w, "read-delay", "yes");
+                           SetEditor(w, "read-delay-duration", "200000");
+                           SetEditor(w, "read-limit", "yes");
+                           SetEditor(w, "read-limit-size", "2000");
+                           w->findChild<QPushButton*>(QStringLiteral("scan"))->click();
+                       });
     EXPECT_TRUE(cancelled);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text.toStdString(),

@@ -1,17 +1,9 @@
 #include "tests/support/FtpServer.h"
 
-#include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
 namespace folioray::test {
-
-std::string SupportDir() {
-    if (const char* src = std::getenv("FOLIORAY_SOURCE_DIR"); src && *src) {
-        return std::string(src) + "/tests/support";
-    }
-    return FOLIORAY_TEST_SUPPORT_DIR;
-}
 
 FtpServer::FtpServer() : FtpServer(Options{}) {}
 

@@ -29,7 +29,4 @@ class FtpServer final : public LoopbackServer {
     Options options_;
 };
 
-// The folder of the support files (scripts) in the source tree.
-std::string SupportDir();
-
 }  // namespace folioray::test

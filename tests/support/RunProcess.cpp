@@ -39,7 +39,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
     cenv.push_back(nullptr);
 
     pid_t pid = -1;
-    int rc = ::posix_spawn(&pid, cargv[0], &fa, nullptr, cargv.data(), cenv.data());
+    int rc = ::posix_spawnp(&pid, cargv[0], &fa, nullptr, cargv.data(), cenv.data());
     posix_spawn_file_actions_destroy(&fa);
     ::close(outPipe[1]);
     ::close(errPipe[1]);

@@ -1,5 +1,6 @@
 #pragma once
-// Runs a program without a shell and collects its exit status and output.
+// Runs a program without a shell (a bare name is looked up on PATH) and collects its exit
+// status and output.
 #include <string>
 #include <vector>
 

@@ -49,4 +49,11 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+std::string SupportDir() {
+    if (const char* src = std::getenv("FOLIORAY_SOURCE_DIR"); src && *src) {
+        return std::string(src) + "/tests/support";
+    }
+    return FOLIORAY_TEST_SUPPORT_DIR;
+}
+
 }  // namespace folioray::test

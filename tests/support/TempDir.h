@@ -20,5 +20,7 @@ class TempDir {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
+// The folder of the support files (scripts, configurations) in the source tree.
+std::string SupportDir();
 
 }  // namespace folioray::test
