@@ -1,17 +1,17 @@
 // The About command.
 #include "about/frmAbout.h"
-#include "control/ScanControl.h"
+#include "control/ScanControlState.h"
 #include "ports/Host.h"
 
 namespace folioray {
 
 void ScanControl::AboutCommand() {
-    err_.Step([&] {
-        frmAbout form(*ports_.host, ports_.registry, ports_.launcher);
+    s_->err_.Step([&] {
+        frmAbout form(*s_->ports_.host, s_->ports_.registry, s_->ports_.launcher);
         form.Form_Load();
         form.Show();
-        ports_.host->ShowAbout(form);  // modal: returns when the box has been closed
-    });                                // leaving the scope unloads the box
+        s_->ports_.host->ShowAbout(form);  // modal: returns when the box has been closed
+    });                                    // leaving the scope unloads the box
     FocusPreview();
 }
 

@@ -1,16 +1,16 @@
 // The Info command: the facts of the latest stored image.
-#include "control/ScanControl.h"
+#include "control/ScanControlState.h"
 #include "ports/Host.h"
 
 namespace folioray {
 
 void ScanControl::InfoCommand() {
-    if (mImageInfo.empty()) {
-        ports_.host->Beep();
+    if (s_->mImageInfo.empty()) {
+        s_->ports_.host->Beep();
         return;
     }
-    ports_.host->MsgBox("The current image information is as follows:\r\n\r\n" + mImageInfo,
-                        "Current Image Settings", MsgBoxIcon::Information);
+    s_->ports_.host->MsgBox("The current image information is as follows:\r\n\r\n" + s_->mImageInfo,
+                            "Current Image Settings", MsgBoxIcon::Information);
     FocusPreview();
 }
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "acquire/TempFileModule.h"
-#include "control/ScanControl.h"
+#include "control/ScanControlState.h"
 #include "ports/Host.h"
 #include "ports/ObjectFactory.h"
 #include "runtime/FileOps.h"
@@ -30,7 +30,7 @@ void RemoveQuietly(const std::string& path) {
 
 bool ScanControl::ConvertToPdf(const std::string& jpgPath, const std::string& pdfPath,
                                bool pointerBackBeforeMessage) {
-    Host& host = *ports_.host;
+    Host& host = *s_->ports_.host;
     auto fail = [&](const std::string& text) {
         if (pointerBackBeforeMessage) host.SetMousePointer(MousePointer::Default);
         host.MsgBox(text, "Pagewright Control", MsgBoxIcon::Exclamation);
@@ -43,32 +43,33 @@ bool ScanControl::ConvertToPdf(const std::string& jpgPath, const std::string& pd
     }
     {
         OutputFile f;
-        err_.Step([&] { f.Open(listFile); });
-        err_.Step([&] {
+        s_->err_.Step([&] { f.Open(listFile); });
+        s_->err_.Step([&] {
             // The file is one line: a path holding a line break would inject a second one.
             if (HasLineBreakOrNul(jpgPath)) throw VbError(err::kBadFileName);
             f.Print(jpgPath + ",Folioray Image " + FormatNow());
         });
-        err_.Step([&] { f.Close(); });
+        s_->err_.Step([&] { f.Close(); });
     }
-    if (err_.IsSet()) {
+    if (s_->err_.IsSet()) {
         RemoveQuietly(listFile);
-        return fail("A temporary PDF interaction file could not be written (" + err_.Description() +
-                    ")");
+        return fail("A temporary PDF interaction file could not be written (" +
+                    s_->err_.Description() + ")");
     }
 
     std::unique_ptr<Dispatch> object;
-    err_.Step([&] {
-        if (!ports_.objects) throw VbError(err::kCantCreateObject);
-        object = ports_.objects->CreateObject("Image.Stream");
+    s_->err_.Step([&] {
+        if (!s_->ports_.objects) throw VbError(err::kCantCreateObject);
+        object = s_->ports_.objects->CreateObject("Image.Stream");
     });
-    if (err_.IsSet()) {
+    if (s_->err_.IsSet()) {
         RemoveQuietly(listFile);
-        return fail("A PDF translation object could not be created (" + err_.Description() + ")");
+        return fail("A PDF translation object could not be created (" + s_->err_.Description() +
+                    ")");
     }
 
-    err_.Step([&] { DeleteFile(pdfPath); });
-    err_.Clear();
+    s_->err_.Step([&] { DeleteFile(pdfPath); });
+    s_->err_.Clear();
     const Call calls[] = {
         {20, {"@" + listFile}},
         {22, {pdfPath}},
@@ -84,13 +85,13 @@ bool ScanControl::ConvertToPdf(const std::string& jpgPath, const std::string& pd
         {0, {}},
     };
     for (const Call& call : calls) {
-        err_.Step([&] { object->Invoke(call.dispid, call.args); });
+        s_->err_.Step([&] { object->Invoke(call.dispid, call.args); });
     }
-    err_.Step([&] { object.reset(); });
-    err_.Step([&] { DeleteFile(listFile); });
+    s_->err_.Step([&] { object.reset(); });
+    s_->err_.Step([&] { DeleteFile(listFile); });
 
     if (!FileExists(pdfPath)) return fail("The PDF Conversion could not be performed.");
-    err_.Step([&] { DeleteFile(jpgPath); });
+    s_->err_.Step([&] { DeleteFile(jpgPath); });
     return true;
 }
 

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "control/ScanControl.h"
+#include "control/ScanControlState.h"
 #include "imaging/CDIBSection.h"
 #include "imaging/IntelJPGLibrary.h"
 #include "ports/Clipboard.h"
@@ -40,42 +40,42 @@ void ClearClipboard(Clipboard* clipboard) {
 void ScanControl::ScanCommand() {
     // A click handled while a scan or an upload pumps messages: storing now would rewrite
     // the working file under the transfer that is reading it.
-    if (acquiring_ || uploading_) {
-        ports_.host->Beep();
+    if (s_->acquiring_ || s_->uploading_) {
+        s_->ports_.host->Beep();
         return;
     }
-    if (mControlMode == 1) {
+    if (s_->mControlMode == 1) {
         StoreText();
         return;
     }
-    ScopedFlag acquiring(acquiring_);
-    err_.Clear();
+    ScopedFlag acquiring(s_->acquiring_);
+    s_->err_.Clear();
     int16_t available = 0;
-    err_.Step([&] {
-        if (ports_.scanner) available = ports_.scanner->TWAIN_IsAvailable();
+    s_->err_.Step([&] {
+        if (s_->ports_.scanner) available = s_->ports_.scanner->TWAIN_IsAvailable();
     });
     if (available == 0) {
-        ports_.host->MsgBox(
+        s_->ports_.host->MsgBox(
             "No TWAIN Compliant Image Source was found on your system. Without a TWAIN Source, "
             "this image scanner cannot be used.",
             "TWAIN Capability not Found", MsgBoxIcon::Exclamation);
         FocusPreview();
         return;
     }
-    const std::string jpgPath = mFilePath + "scanx.jpg";
+    const std::string jpgPath = s_->mFilePath + "scanx.jpg";
     const std::string error = AcquireToFile(jpgPath);
     if (!error.empty()) {
-        ports_.host->MsgBox(kScanFailed + error, "Pagewright Control", MsgBoxIcon::Critical);
+        s_->ports_.host->MsgBox(kScanFailed + error, "Pagewright Control", MsgBoxIcon::Critical);
         FocusPreview();
         return;
     }
     std::string result = jpgPath;
-    if (mSaveAsPDF) {
-        const std::string pdfPath = mFilePath + "scanx.pdf";
+    if (s_->mSaveAsPDF) {
+        const std::string pdfPath = s_->mFilePath + "scanx.pdf";
         if (!ConvertToPdf(jpgPath, pdfPath, false)) return;
         result = pdfPath;
     }
-    mCurrentName = result;
+    s_->mCurrentName = result;
     FocusPreview();
     // The event gets a copy: a host writing to it leaves CurrentName alone.
     std::string fileName = result;
@@ -85,100 +85,102 @@ void ScanControl::ScanCommand() {
 }
 
 void ScanControl::SourceCommand() {
-    err_.Step([&] {
-        if (ports_.scanner) ports_.scanner->TWAIN_SelectImageSource(0);
+    s_->err_.Step([&] {
+        if (s_->ports_.scanner) s_->ports_.scanner->TWAIN_SelectImageSource(0);
     });
     FocusPreview();
 }
 
 std::string ScanControl::AcquireToFile(std::string FileName) {
-    err_.Clear();
+    s_->err_.Clear();
     FileName = Trim(FileName);
     // The test removes any earlier file of that name, whatever follows.
     if (!WriteTest(FileName)) {
         std::string text = "The picture cannot be saved to the specified filename. Error is " +
-                           ErrorDescription(err_.Number());
-        err_.Clear();
+                           ErrorDescription(s_->err_.Number());
+        s_->err_.Clear();
         return text;
     }
-    Host& host = *ports_.host;
+    Host& host = *s_->ports_.host;
     host.SetMousePointer(MousePointer::Hourglass);
     auto fail = [&](std::string text) {
         host.SetMousePointer(MousePointer::Default);
-        err_.Clear();
+        s_->err_.Clear();
         return text;
     };
-    err_.Step([&] { ClearClipboard(ports_.clipboard); });
+    s_->err_.Step([&] { ClearClipboard(s_->ports_.clipboard); });
     int16_t acquired = 0;
-    err_.Step([&] {
-        if (ports_.scanner) acquired = ports_.scanner->TWAIN_AcquireToClipboard(0, 0);
+    s_->err_.Step([&] {
+        if (s_->ports_.scanner) acquired = s_->ports_.scanner->TWAIN_AcquireToClipboard(0, 0);
     });
     if (acquired == 0) {
         return fail(
             "A Problem was encountered while attempting to aquire the image. Please try again.");
     }
-    err_.Step([&] { host.DoEvents(); });
-    err_.Step([&] { LoadClipboardPicture(); });
-    err_.Step([&] { host.DoEvents(); });
-    err_.Step([&] { ClearClipboard(ports_.clipboard); });
-    if (err_.IsSet()) {
+    s_->err_.Step([&] { host.DoEvents(); });
+    s_->err_.Step([&] { LoadClipboardPicture(); });
+    s_->err_.Step([&] { host.DoEvents(); });
+    s_->err_.Step([&] { ClearClipboard(s_->ports_.clipboard); });
+    if (s_->err_.IsSet()) {
         return fail(
             "An Error occurred while transferring the image from the clipboard to memory. The "
             "problem was identified as " +
-            ErrorDescription(err_.Number()));
+            ErrorDescription(s_->err_.Number()));
     }
     if (!SaveImage2AsJpeg(FileName)) {
         return fail("An Error occurred while attempting to save the file to JPG format.");
     }
-    err_.Step([&] {
-        if (ports_.preview) ports_.preview->Load(FileName);
+    s_->err_.Step([&] {
+        if (s_->ports_.preview) s_->ports_.preview->Load(FileName);
     });
     RecordImageFacts(FileName);
-    err_.Step([&] {
-        kids_.SetEnabled(Child::Command2, true);
-        kids_.SetPicture(Child::Icon2, kids_[Child::Icon2a].picture);
+    s_->err_.Step([&] {
+        s_->kids_.SetEnabled(Child::Command2, true);
+        s_->kids_.SetPicture(Child::Icon2, s_->kids_[Child::Icon2a].picture);
     });
     host.SetMousePointer(MousePointer::Default);
     // Leaving the routine ends its trapped failures.
-    err_.Clear();
+    s_->err_.Clear();
     return {};
 }
 
 bool ScanControl::SaveImage2AsJpeg(const std::string& path) {
     bool saved = false;
-    CDIBSection dib(ports_.clipboard, ports_.host);
-    err_.Step([&] { dib.CreateFromPicture(image2_); });
-    err_.Step([&] {
-        if (!ports_.jpeg) {
+    CDIBSection dib(s_->ports_.clipboard, s_->ports_.host);
+    s_->err_.Step([&] { dib.CreateFromPicture(s_->image2_); });
+    s_->err_.Step([&] {
+        if (!s_->ports_.jpeg) {
             throw VbError(err::kJpegLibrary, "Folioray2.mIntelJPEGLibrary",
                           "No JPEG library is available");
         }
-        saved = SaveJpegFile(*ports_.jpeg, dib, path, mQuality);
+        saved = SaveJpegFile(*s_->ports_.jpeg, dib, path, s_->mQuality);
     });
     return saved;
 }
 
 void ScanControl::RecordImageFacts(const std::string& path) {
-    Host& host = *ports_.host;
+    Host& host = *s_->ports_.host;
     // Image2 takes the picture's natural size in twips; the facts are read back from it.
-    err_.Step([&] {
+    s_->err_.Step([&] {
         const float tpx = host.TwipsPerPixelX();
-        mImageWidth = ToLong(static_cast<double>(static_cast<float>(image2_.width) * tpx) / tpx);
+        s_->mImageWidth =
+            ToLong(static_cast<double>(static_cast<float>(s_->image2_.width) * tpx) / tpx);
     });
-    err_.Step([&] {
+    s_->err_.Step([&] {
         const float tpy = host.TwipsPerPixelY();
-        mImageHeight = ToLong(static_cast<double>(static_cast<float>(image2_.height) * tpy) / tpy);
+        s_->mImageHeight =
+            ToLong(static_cast<double>(static_cast<float>(s_->image2_.height) * tpy) / tpy);
     });
-    err_.Step([&] {
+    s_->err_.Step([&] {
         const int64_t length = FileLength(path);
         if (length > INT32_MAX) throw VbError(err::kOverflow);
-        mImageSize = static_cast<int32_t>(length);
+        s_->mImageSize = static_cast<int32_t>(length);
     });
-    err_.Step([&] {
-        mImageInfo = "Dimensions : " + FormatNumber(mImageWidth, "#####0") + " x " +
-                     FormatNumber(mImageHeight, "#######0") +
-                     "\r\nSize : " + FormatNumber(mImageSize, "###,###,###,###,##0") +
-                     " bytes\r\nType : JPG";
+    s_->err_.Step([&] {
+        s_->mImageInfo = "Dimensions : " + FormatNumber(s_->mImageWidth, "#####0") + " x " +
+                         FormatNumber(s_->mImageHeight, "#######0") +
+                         "\r\nSize : " + FormatNumber(s_->mImageSize, "###,###,###,###,##0") +
+                         " bytes\r\nType : JPG";
     });
 }
 

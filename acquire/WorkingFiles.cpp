@@ -1,7 +1,7 @@
 // The working folder, its write test and the text-mode store.
 #include <cstdio>
 
-#include "control/ScanControl.h"
+#include "control/ScanControlState.h"
 #include "ports/Host.h"
 #include "runtime/FileOps.h"
 #include "runtime/Text.h"
@@ -26,54 +26,54 @@ std::string WithCrLf(const std::string& text) {
 
 void ScanControl::FilePath(const std::string& vData) {
     try {
-        err_.Clear();
+        s_->err_.Clear();
         std::string folder = Trim(vData);
         if (folder.empty()) return;
         if (folder.back() != '/') folder += '/';
         const std::string testFile = folder + "scantest.txt";
         OutputFile f;
-        err_.Step([&] { f.Open(testFile); });
-        if (err_.IsSet()) return;
-        err_.Step([&] { f.Print("x"); });
-        err_.Step([&] { f.Close(); });
-        if (err_.IsSet()) return;
-        mFilePath = folder;
-        err_.Step([&] { DeleteFile(testFile); });
+        s_->err_.Step([&] { f.Open(testFile); });
+        if (s_->err_.IsSet()) return;
+        s_->err_.Step([&] { f.Print("x"); });
+        s_->err_.Step([&] { f.Close(); });
+        if (s_->err_.IsSet()) return;
+        s_->mFilePath = folder;
+        s_->err_.Step([&] { DeleteFile(testFile); });
     } catch (...) {
     }
 }
 
 bool ScanControl::WriteTest(const std::string& path) {
     OutputFile f;
-    err_.Step([&] { f.Open(path); });
-    err_.Step([&] { f.Print("Test"); });
-    err_.Step([&] { f.Close(); });
-    err_.Step([&] { DeleteFile(path); });
-    return !err_.IsSet();
+    s_->err_.Step([&] { f.Open(path); });
+    s_->err_.Step([&] { f.Print("Test"); });
+    s_->err_.Step([&] { f.Close(); });
+    s_->err_.Step([&] { DeleteFile(path); });
+    return !s_->err_.IsSet();
 }
 
 void ScanControl::StoreText() {
-    const std::string textPath = mFilePath + "scanx.txt";
-    err_.Step([&] { DeleteFile(textPath); });
-    err_.Clear();
+    const std::string textPath = s_->mFilePath + "scanx.txt";
+    s_->err_.Step([&] { DeleteFile(textPath); });
+    s_->err_.Clear();
     OutputFile f;
     bool created = false;
-    err_.Step([&] {
+    s_->err_.Step([&] {
         f.Open(textPath);
         created = true;
     });
-    err_.Step([&] { f.Print(WithCrLf(kids_[Child::Text2].caption)); });
-    err_.Step([&] { f.Close(); });
-    if (err_.IsSet()) {
+    s_->err_.Step([&] { f.Print(WithCrLf(s_->kids_[Child::Text2].caption)); });
+    s_->err_.Step([&] { f.Close(); });
+    if (s_->err_.IsSet()) {
         // A text cut short (a full disk) must not be left to pass for the text.
         if (created) std::remove(textPath.c_str());
-        ports_.host->MsgBox("The text could not be saved to a temporary file.",
-                            "Pagewright Control", MsgBoxIcon::Exclamation);
+        s_->ports_.host->MsgBox("The text could not be saved to a temporary file.",
+                                "Pagewright Control", MsgBoxIcon::Exclamation);
         return;
     }
-    mCurrentName = textPath;
-    err_.Step([&] { ports_.host->SetFocus("Text2"); });
-    RaiseScanComplete(mCurrentName);
+    s_->mCurrentName = textPath;
+    s_->err_.Step([&] { s_->ports_.host->SetFocus("Text2"); });
+    RaiseScanComplete(s_->mCurrentName);
 }
 
 }  // namespace folioray

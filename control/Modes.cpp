@@ -1,5 +1,5 @@
 // Scan and text modes, the mode button and the SaveAsPDF switch.
-#include "control/ScanControl.h"
+#include "control/ScanControlState.h"
 #include "ports/Preview.h"
 #include "runtime/Text.h"
 #include "runtime/VbError.h"
@@ -39,29 +39,29 @@ int ReadSwitch(const Variant& v, bool& ruleOne) {
 
 void ScanControl::ControlMode(int32_t lngMode) {
     try {
-        const bool push = mButtonStyle != 0;
+        const bool push = s_->mButtonStyle != 0;
         if (lngMode == 0) {
-            kids_.SetVisible(Child::Text2, false);
-            kids_.SetCaption(Child::Command1, "&Scan");
-            kids_.SetPicture(Child::Icon1, kids_[Child::Icon1a].picture);
-            kids_.SetToolTip(Child::Icon1, "Scan a new Image");
-            kids_.SetToolTip(Child::Command1, "Scan a new Image");
-            kids_.SetToolTip(Child::Command6, "Switch to TextBox Mode");
-            kids_.SetToolTip(Child::Icon6, "Switch to TextBox Mode");
-            kids_.SetVisible(push ? Child::Command4 : Child::Icon4, true);
-            kids_.SetVisible(push ? Child::Command2 : Child::Icon2, true);
-            mControlMode = 0;
+            s_->kids_.SetVisible(Child::Text2, false);
+            s_->kids_.SetCaption(Child::Command1, "&Scan");
+            s_->kids_.SetPicture(Child::Icon1, s_->kids_[Child::Icon1a].picture);
+            s_->kids_.SetToolTip(Child::Icon1, "Scan a new Image");
+            s_->kids_.SetToolTip(Child::Command1, "Scan a new Image");
+            s_->kids_.SetToolTip(Child::Command6, "Switch to TextBox Mode");
+            s_->kids_.SetToolTip(Child::Icon6, "Switch to TextBox Mode");
+            s_->kids_.SetVisible(push ? Child::Command4 : Child::Icon4, true);
+            s_->kids_.SetVisible(push ? Child::Command2 : Child::Icon2, true);
+            s_->mControlMode = 0;
         } else if (lngMode == 1) {
-            kids_.SetCaption(Child::Command1, "&Done");
-            kids_.SetPicture(Child::Icon1, kids_[Child::Icon1b].picture);
-            kids_.SetToolTip(Child::Command1, "Dump text to file");
-            kids_.SetToolTip(Child::Icon1, "Dump text to file");
-            kids_.SetToolTip(Child::Command6, "Switch to Scan Mode");
-            kids_.SetToolTip(Child::Icon6, "Switch to Scan Mode");
-            kids_.SetVisible(Child::Text2, true);
-            kids_.SetVisible(push ? Child::Command4 : Child::Icon4, false);
-            kids_.SetVisible(push ? Child::Command2 : Child::Icon2, false);
-            mControlMode = 1;
+            s_->kids_.SetCaption(Child::Command1, "&Done");
+            s_->kids_.SetPicture(Child::Icon1, s_->kids_[Child::Icon1b].picture);
+            s_->kids_.SetToolTip(Child::Command1, "Dump text to file");
+            s_->kids_.SetToolTip(Child::Icon1, "Dump text to file");
+            s_->kids_.SetToolTip(Child::Command6, "Switch to Scan Mode");
+            s_->kids_.SetToolTip(Child::Icon6, "Switch to Scan Mode");
+            s_->kids_.SetVisible(Child::Text2, true);
+            s_->kids_.SetVisible(push ? Child::Command4 : Child::Icon4, false);
+            s_->kids_.SetVisible(push ? Child::Command2 : Child::Icon2, false);
+            s_->mControlMode = 1;
         }
     } catch (...) {
     }
@@ -75,22 +75,22 @@ void ScanControl::Command6_Click() {
 }
 
 Variant ScanControl::ShowModeButton() const {
-    return Variant(kids_[Child::Command6].visible || kids_[Child::Icon6].visible);
+    return Variant(s_->kids_[Child::Command6].visible || s_->kids_[Child::Icon6].visible);
 }
 
 void ScanControl::ShowModeButton(const Variant& blShow) {
     try {
-        const Child current = mButtonStyle != 0 ? Child::Command6 : Child::Icon6;
+        const Child current = s_->mButtonStyle != 0 ? Child::Command6 : Child::Icon6;
         bool ruleOne = false;
         const int v = ReadSwitch(blShow, ruleOne);
         if (v < 0) return;
         if (ruleOne) {
-            kids_.SetVisible(current, v == 1);
+            s_->kids_.SetVisible(current, v == 1);
         } else if (v == 0) {
-            kids_.SetVisible(Child::Command6, false);
-            kids_.SetVisible(Child::Icon6, false);
+            s_->kids_.SetVisible(Child::Command6, false);
+            s_->kids_.SetVisible(Child::Icon6, false);
         } else {
-            kids_.SetVisible(current, true);
+            s_->kids_.SetVisible(current, true);
         }
     } catch (...) {
     }
@@ -100,7 +100,7 @@ void ScanControl::SaveAsPDF(const Variant& blPDF) {
     try {
         bool ruleOne = false;
         const int v = ReadSwitch(blPDF, ruleOne);
-        if (v >= 0) mSaveAsPDF = v == 1 ? -1 : 0;
+        if (v >= 0) s_->mSaveAsPDF = v == 1 ? -1 : 0;
     } catch (...) {
     }
 }

@@ -1,4 +1,4 @@
-#include "control/ScanControl.h"
+#include "control/ScanControlState.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -6,7 +6,6 @@
 
 #include "ports/Host.h"
 #include "ports/Preview.h"
-#include "upload/cFTP.h"
 
 namespace folioray {
 
@@ -49,31 +48,86 @@ std::string DefaultWorkingFolder() {
     return home;
 }
 
-ScanControl::ScanControl(const Ports& ports) : ports_(ports) {
-    if (!ports_.host) ports_.host = &g_nullHost;
-    kids_.SetObserver([this](const std::string& name) { ports_.host->ChildChanged(name); });
+ScanControl::ScanControl(const Ports& ports) : s_(std::make_unique<State>(ports)) {
+    if (!s_->ports_.host) s_->ports_.host = &g_nullHost;
+    s_->kids_.SetObserver([this](const std::string& name) { s_->ports_.host->ChildChanged(name); });
     // Creation sets the member defaults and nothing else: no layout, no child changes.
-    mFilePath = DefaultWorkingFolder();
-    if (mFilePath.empty() || mFilePath.back() != '/') mFilePath += '/';
-    mQuality = 60;
-    mImageInfo.clear();
-    mCurrentName.clear();
-    mImageWidth = mImageHeight = mImageSize = 0;
-    mSaveAsPDF = 0;
-    mControlMode = 0;
-    mMinHeight = 1095;
-    mMinWidth = 1820;
-    mFullScreen = 0;
+    s_->mFilePath = DefaultWorkingFolder();
+    if (s_->mFilePath.empty() || s_->mFilePath.back() != '/') s_->mFilePath += '/';
+    s_->mQuality = 60;
+    s_->mImageInfo.clear();
+    s_->mCurrentName.clear();
+    s_->mImageWidth = s_->mImageHeight = s_->mImageSize = 0;
+    s_->mSaveAsPDF = 0;
+    s_->mControlMode = 0;
+    s_->mMinHeight = 1095;
+    s_->mMinWidth = 1820;
+    s_->mFullScreen = 0;
 }
 
 ScanControl::~ScanControl() {
     // Releasing the client ends the delivery of progress events; files stay in place.
-    mFTP.reset();
-    kids_.SetObserver(nullptr);
+    s_->mFTP.reset();
+    s_->kids_.SetObserver(nullptr);
+}
+
+int32_t ScanControl::FullScreen() const {
+    return s_->mFullScreen;
+}
+int32_t ScanControl::ButtonStyle() const {
+    return s_->mButtonStyle;
+}
+std::string ScanControl::CurrentName() const {
+    return s_->mCurrentName;
+}
+Variant ScanControl::SaveAsPDF() const {
+    return Variant(s_->mSaveAsPDF != 0);
+}
+int32_t ScanControl::ControlMode() const {
+    return s_->mControlMode;
+}
+int32_t ScanControl::ImageWidth() const {
+    return s_->mImageWidth;
+}
+int32_t ScanControl::ImageHeight() const {
+    return s_->mImageHeight;
+}
+int32_t ScanControl::ImageSize() const {
+    return s_->mImageSize;
+}
+int32_t ScanControl::Quality() const {
+    return s_->mQuality;
+}
+std::string ScanControl::FilePath() const {
+    return s_->mFilePath;
+}
+float ScanControl::Width() const {
+    return s_->extentWidth_;
+}
+float ScanControl::Height() const {
+    return s_->extentHeight_;
+}
+const ChildControls& ScanControl::Children() const {
+    return s_->kids_;
+}
+void ScanControl::SetEditorText(const std::string& text) {
+    s_->kids_.SetCaption(Child::Text2, text);
+}
+const std::string& ScanControl::ImageInfo() const {
+    return s_->mImageInfo;
+}
+const Picture& ScanControl::Image2Picture() const {
+    return s_->image2_;
+}
+PendingError& ScanControl::Err() {
+    return s_->err_;
+}
+const Ports& ScanControl::GetPorts() const {
+    return s_->ports_;
 }
 
 void ScanControl::Quality(int32_t vData) {
-    if (vData >= 0 && vData <= 100) mQuality = vData;
+    if (vData >= 0 && vData <= 100) s_->mQuality = vData;
 }
 
 void ScanControl::StartScan() {
@@ -117,8 +171,8 @@ void ScanControl::MenuPasteImage_Click() {
 }
 
 void ScanControl::FocusPreview() {
-    err_.Step([&] {
-        if (ports_.preview) ports_.preview->SetFocus();
+    s_->err_.Step([&] {
+        if (s_->ports_.preview) s_->ports_.preview->SetFocus();
     });
 }
 

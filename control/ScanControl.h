@@ -12,12 +12,8 @@
 #include "ports/Ports.h"
 #include "runtime/PendingError.h"
 #include "runtime/Variant.h"
-#include "upload/ProgressTexts.h"
 
 namespace folioray {
-
-class cFTP;
-class frmAbout;
 
 class ScanControl {
   public:
@@ -28,12 +24,12 @@ class ScanControl {
     ScanControl& operator=(const ScanControl&) = delete;
 
     // ---- _ScanControl, in interface order. No member reports an error to the caller.
-    int32_t FullScreen() const { return mFullScreen; }
+    int32_t FullScreen() const;
     void FullScreen(int32_t lngFullScrn);
     void StartScan();
-    int32_t ButtonStyle() const { return mButtonStyle; }
+    int32_t ButtonStyle() const;
     void ButtonStyle(int32_t lngBtnStyle);
-    std::string CurrentName() const { return mCurrentName; }
+    std::string CurrentName() const;
     void SetSize(int32_t xWidth, int32_t yHeight);
     std::string UploadFile(const Variant& vServer, const Variant& vUserName,
                            const Variant& vPassword, const Variant& vFTPMode = Variant::Missing(),
@@ -42,16 +38,16 @@ class ScanControl {
     void PasteName();
     Variant ShowModeButton() const;
     void ShowModeButton(const Variant& blShow);
-    Variant SaveAsPDF() const { return Variant(mSaveAsPDF != 0); }
+    Variant SaveAsPDF() const;
     void SaveAsPDF(const Variant& blPDF);
-    int32_t ControlMode() const { return mControlMode; }
+    int32_t ControlMode() const;
     void ControlMode(int32_t lngMode);
-    int32_t ImageWidth() const { return mImageWidth; }
-    int32_t ImageHeight() const { return mImageHeight; }
-    int32_t ImageSize() const { return mImageSize; }
-    int32_t Quality() const { return mQuality; }
+    int32_t ImageWidth() const;
+    int32_t ImageHeight() const;
+    int32_t ImageSize() const;
+    int32_t Quality() const;
     void Quality(int32_t vData);
-    std::string FilePath() const { return mFilePath; }
+    std::string FilePath() const;
     void FilePath(const std::string& vData);
 
     // ---- __ScanControl. FileName is by reference: the text-mode store passes
@@ -60,8 +56,8 @@ class ScanControl {
 
     // ---- The container's side: extent in twips. Resize runs the layout.
     void Resize(float widthTwips, float heightTwips);
-    float Width() const { return extentWidth_; }
-    float Height() const { return extentHeight_; }
+    float Width() const;
+    float Height() const;
 
     // ---- Events of the children, delivered by the host.
     void Command1_Click();
@@ -83,13 +79,13 @@ class ScanControl {
     void mFTP_FileTransferProgress(int32_t& lCurrentBytes, int32_t& lTotalBytes);
 
     // ---- For hosts and tests.
-    const ChildControls& Children() const { return kids_; }
+    const ChildControls& Children() const;
     // The text-mode editor's text, as the user typed it.
-    void SetEditorText(const std::string& text) { kids_.SetCaption(Child::Text2, text); }
-    const std::string& ImageInfo() const { return mImageInfo; }
-    const Picture& Image2Picture() const { return image2_; }
-    PendingError& Err() { return err_; }
-    const Ports& GetPorts() const { return ports_; }
+    void SetEditorText(const std::string& text);
+    const std::string& ImageInfo() const;
+    const Picture& Image2Picture() const;
+    PendingError& Err();
+    const Ports& GetPorts() const;
     // Called after each upload progress event has been shown (the CLI's --progress).
     std::function<void(int32_t lCurrentBytes, int32_t lTotalBytes)> UploadProgress;
 
@@ -115,37 +111,9 @@ class ScanControl {
     void FocusPreview();
     void RaiseScanComplete(std::string& FileName);
 
-    Ports ports_;
-    ChildControls kids_;
-    PendingError err_;
-    Picture image2_;  // Image2: the acquired picture at its natural size
-    float extentWidth_ = 0;
-    float extentHeight_ = 0;
-    int layoutDepth_ = 0;
-
-    // Member state, in declaration order.
-    float mMinHeight = 1095;
-    float mMinWidth = 1820;
-    int16_t mSaveAsPDF = 0;
-    int32_t mControlMode = 0;
-    std::string mFilePath;
-    std::string mImageInfo;
-    std::string mCurrentName;
-    int32_t mImageWidth = 0;
-    int32_t mImageHeight = 0;
-    int32_t mImageSize = 0;
-    int32_t mQuality = 60;
-    int32_t mButtonStyle = 0;
-    int32_t mFullScreen = 0;
-    std::unique_ptr<cFTP> mFTP;
-    ProgressTexts progressTexts_;  // what the progress display shows, kept between events
-
-    // Upload in progress: a second UploadFile started from a pumped message is refused.
-    bool uploading_ = false;
-    // Timer1's typing run is pumping messages: a tick inside it is held for later.
-    bool typing_ = false;
-    // A Scan or Paste command is acquiring: one started from a pumped message is refused.
-    bool acquiring_ = false;
+    struct State;
+    // Declared last: the events above outlive the state, as hosts' handlers expect.
+    std::unique_ptr<State> s_;
 
     friend class ScanControlTestPeer;  // tests: stands in for stages built elsewhere
 };

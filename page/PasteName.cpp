@@ -2,7 +2,7 @@
 #include <chrono>
 #include <thread>
 
-#include "control/ScanControl.h"
+#include "control/ScanControlState.h"
 #include "page/PostKeys.h"
 #include "ports/Clipboard.h"
 #include "ports/Host.h"
@@ -32,16 +32,16 @@ void PauseForHost(Host& host) {
 
 void ScanControl::PasteName() {
     try {
-        if (ports_.clipboard) {
-            ports_.clipboard->Clear();
-            ports_.clipboard->SetText(mCurrentName);
+        if (s_->ports_.clipboard) {
+            s_->ports_.clipboard->Clear();
+            s_->ports_.clipboard->SetText(s_->mCurrentName);
         }
     } catch (...) {
         // A clipboard another program holds open: the typing still happens.
     }
     try {
-        kids_.SetEnabled(Child::Timer1, true);
-        ports_.host->SetTimer(true, kids_[Child::Timer1].interval);
+        s_->kids_.SetEnabled(Child::Timer1, true);
+        s_->ports_.host->SetTimer(true, s_->kids_[Child::Timer1].interval);
     } catch (...) {
     }
 }
@@ -49,10 +49,10 @@ void ScanControl::PasteName() {
 void ScanControl::Timer1_Timer() {
     // A tick that fires while a typing run pumps messages waits for the next tick:
     // running it inside would type the path twice.
-    if (typing_) return;
-    const ScopedFlag typing(typing_);
+    if (s_->typing_) return;
+    const ScopedFlag typing(s_->typing_);
 
-    Host& host = *ports_.host;
+    Host& host = *s_->ports_.host;
     auto post = [&](uint32_t msg, uint32_t wParam, uint32_t lParam) {
         try {
             host.PostMessage(msg, wParam, lParam);
@@ -60,8 +60,8 @@ void ScanControl::Timer1_Timer() {
         }
     };
     try {
-        kids_.SetEnabled(Child::Timer1, false);
-        host.SetTimer(false, kids_[Child::Timer1].interval);
+        s_->kids_.SetEnabled(Child::Timer1, false);
+        host.SetTimer(false, s_->kids_[Child::Timer1].interval);
     } catch (...) {
     }
 
@@ -78,7 +78,7 @@ void ScanControl::Timer1_Timer() {
     }
 
     // The path as it is now: a store during the pause is typed under its new name.
-    const std::string path = mCurrentName;
+    const std::string path = s_->mCurrentName;
     for (char c : path) {
         uint32_t code = 0, lParam = 0;
         MapCharToKey(c, code, lParam);

@@ -6,7 +6,7 @@
 #include <new>
 #include <string_view>
 
-#include "control/ScanControl.h"
+#include "control/ScanControlState.h"
 #include "ports/Host.h"
 #include "ports/Preview.h"
 #include "runtime/Format.h"
@@ -138,13 +138,13 @@ std::string ScanControl::UploadFile(const Variant& vServer, const Variant& vUser
                                     const Variant& vRemoteFileName,
                                     const Variant& vRemoteDirectory) {
     // A pumped message may call in again while a file is on its way.
-    if (uploading_) return "An upload is already in progress.";
+    if (s_->uploading_) return "An upload is already in progress.";
 
     std::string server, user, password, remoteName, remoteDir, why;
     int32_t mode = 0;
     std::string defaultRemote;
     try {
-        if (mCurrentName.empty()) {
+        if (s_->mCurrentName.empty()) {
             return "No data has been acquired. As a result, there is nothing to upload.";
         }
         if (!TextForm(vServer, server, why)) return "Invalid FTP Server specified (" + why + ")";
@@ -160,16 +160,16 @@ std::string ScanControl::UploadFile(const Variant& vServer, const Variant& vUser
         } catch (const VbError& e) {
             return "Invalid FTP Mode specified (" + e.Description() + ")";
         }
-        if (!FindsOrdinaryFile(mCurrentName))
+        if (!FindsOrdinaryFile(s_->mCurrentName))
             return "Could not locate acquired data on local storage";
         // Refused here, before a connection: a refusal once the store has begun would
         // already have cut the server's copy short.
         std::error_code ec;
-        if (std::filesystem::file_size(mCurrentName, ec) > kMaxUploadBytes && !ec) {
+        if (std::filesystem::file_size(s_->mCurrentName, ec) > kMaxUploadBytes && !ec) {
             return "Could not read acquired data from local storage (" + kTooLarge + ")";
         }
-        if (mCurrentName.size() < 9) return "Could not determine Default Remote FileName.";
-        defaultRemote = mCurrentName.substr(mCurrentName.size() - 9);
+        if (s_->mCurrentName.size() < 9) return "Could not determine Default Remote FileName.";
+        defaultRemote = s_->mCurrentName.substr(s_->mCurrentName.size() - 9);
         if (!TextForm(vRemoteFileName, remoteName, why)) {
             return "Invalid Remote FileName specified (" + why + ")";
         }
@@ -177,21 +177,21 @@ std::string ScanControl::UploadFile(const Variant& vServer, const Variant& vUser
         if (!TextForm(vRemoteDirectory, remoteDir, why)) {
             return "Invalid Remote Directory specified (" + why + ")";
         }
-        if (!ports_.internet) {
+        if (!s_->ports_.internet) {
             return "Could not create FTP Object (no internet library is available on this "
                    "platform)";
         }
-        mFTP = std::make_unique<cFTP>(*ports_.internet);
-        mFTP->FileTransferProgress = [this](int32_t& lCurrentBytes, int32_t& lTotalBytes) {
+        s_->mFTP = std::make_unique<cFTP>(*s_->ports_.internet);
+        s_->mFTP->FileTransferProgress = [this](int32_t& lCurrentBytes, int32_t& lTotalBytes) {
             mFTP_FileTransferProgress(lCurrentBytes, lTotalBytes);
         };
-        mFTP->DoEvents = [this] { ports_.host->DoEvents(); };
+        s_->mFTP->DoEvents = [this] { s_->ports_.host->DoEvents(); };
     } catch (...) {
-        mFTP.reset();
+        s_->mFTP.reset();
         return "Could not create FTP Object (" + Describe(std::current_exception()) + ")";
     }
 
-    ScopedFlag uploading(uploading_);
+    ScopedFlag uploading(s_->uploading_);
     std::string result;
     bool connected = false;
     // A step that throws counts as a step that failed; the host never sees the error.
@@ -202,31 +202,31 @@ std::string ScanControl::UploadFile(const Variant& vServer, const Variant& vUser
         }
     };
     auto failWith = [&](const std::string& fallback) {
-        result = mFTP ? mFTP->GetLastErrorMessage() : std::string();
+        result = s_->mFTP ? s_->mFTP->GetLastErrorMessage() : std::string();
         if (result.empty()) result = fallback;
     };
 
-    step([&] { ports_.host->SetMousePointer(MousePointer::Hourglass); });
+    step([&] { s_->ports_.host->SetMousePointer(MousePointer::Hourglass); });
     step([&] {
-        kids_.SetCaption(Child::Text1, "Uploading...");
-        kids_.SetVisible(Child::Text1, true);
-        ports_.host->Refresh("Text1");
-        ports_.host->DoEvents();
+        s_->kids_.SetCaption(Child::Text1, "Uploading...");
+        s_->kids_.SetVisible(Child::Text1, true);
+        s_->ports_.host->Refresh("Text1");
+        s_->ports_.host->DoEvents();
     });
 
     do {
         step([&] {
-            mFTP->SetTransferBinary();
+            s_->mFTP->SetTransferBinary();
             if (mode == 0) {
-                mFTP->SetModeActive();
+                s_->mFTP->SetModeActive();
             } else {
-                mFTP->SetModePassive();
+                s_->mFTP->SetModePassive();
             }
         });
 
         std::exception_ptr failure;
         try {
-            connected = mFTP->OpenConnection(server, user, password);
+            connected = s_->mFTP->OpenConnection(server, user, password);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -239,7 +239,7 @@ std::string ScanControl::UploadFile(const Variant& vServer, const Variant& vUser
         if (!remoteDir.empty()) {
             bool changed = false;
             try {
-                changed = mFTP->SetFTPDirectory(remoteDir);
+                changed = s_->mFTP->SetFTPDirectory(remoteDir);
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -252,27 +252,27 @@ std::string ScanControl::UploadFile(const Variant& vServer, const Variant& vUser
 
         // Lock the control for the transfer.
         step([&] {
-            kids_.SetEnabled(Child::Command1, false);
-            kids_.SetEnabled(Child::Command2, false);
-            kids_.SetEnabled(Child::Command4, false);
-            kids_.SetEnabled(Child::Command5, false);
+            s_->kids_.SetEnabled(Child::Command1, false);
+            s_->kids_.SetEnabled(Child::Command2, false);
+            s_->kids_.SetEnabled(Child::Command4, false);
+            s_->kids_.SetEnabled(Child::Command5, false);
         });
         step([&] {
-            if (ports_.preview) ports_.preview->SetPreviewEnabled(false);
+            if (s_->ports_.preview) s_->ports_.preview->SetPreviewEnabled(false);
         });
-        progressTexts_.Reset();
+        s_->progressTexts_.Reset();
         step([&] {
-            const ChildControl& pb = kids_[Child::PB];
-            kids_.SetProgress(Child::PB, pb.max, pb.min, 0);
-            kids_.SetToolTip(Child::PB, "Attempting Upload...");
-            kids_.SetVisible(Child::PB, true);
-            ports_.host->Refresh("PB");
-            ports_.host->DoEvents();
+            const ChildControl& pb = s_->kids_[Child::PB];
+            s_->kids_.SetProgress(Child::PB, pb.max, pb.min, 0);
+            s_->kids_.SetToolTip(Child::PB, "Attempting Upload...");
+            s_->kids_.SetVisible(Child::PB, true);
+            s_->ports_.host->Refresh("PB");
+            s_->ports_.host->DoEvents();
         });
 
         bool uploaded = false;
         try {
-            uploaded = mFTP->FTPUploadFile(mCurrentName, remoteName);
+            uploaded = s_->mFTP->FTPUploadFile(s_->mCurrentName, remoteName);
             if (!uploaded) failWith("The upload failed for an unknown reason.");
         } catch (...) {
             // The local file failed to open or read: the client has no text for it.
@@ -281,43 +281,43 @@ std::string ScanControl::UploadFile(const Variant& vServer, const Variant& vUser
         }
 
         // Unlock, whatever the outcome.
-        step([&] { kids_.SetVisible(Child::PB, false); });
+        step([&] { s_->kids_.SetVisible(Child::PB, false); });
         step([&] {
-            kids_.SetEnabled(Child::Command1, true);
-            kids_.SetEnabled(Child::Command2, true);
-            kids_.SetEnabled(Child::Command4, true);
-            kids_.SetEnabled(Child::Command5, true);
+            s_->kids_.SetEnabled(Child::Command1, true);
+            s_->kids_.SetEnabled(Child::Command2, true);
+            s_->kids_.SetEnabled(Child::Command4, true);
+            s_->kids_.SetEnabled(Child::Command5, true);
         });
         step([&] {
-            if (ports_.preview) ports_.preview->SetPreviewEnabled(true);
+            if (s_->ports_.preview) s_->ports_.preview->SetPreviewEnabled(true);
         });
     } while (false);
 
     // The ending, the same for every exit.
     step([&] {
-        if (connected && mFTP) mFTP->CloseConnection();
+        if (connected && s_->mFTP) s_->mFTP->CloseConnection();
     });
-    step([&] { mFTP.reset(); });
-    step([&] { kids_.SetVisible(Child::Text1, false); });
-    step([&] { ports_.host->SetMousePointer(MousePointer::Default); });
+    step([&] { s_->mFTP.reset(); });
+    step([&] { s_->kids_.SetVisible(Child::Text1, false); });
+    step([&] { s_->ports_.host->SetMousePointer(MousePointer::Default); });
     return result;
 }
 
 void ScanControl::mFTP_FileTransferProgress(int32_t& lCurrentBytes, int32_t& lTotalBytes) {
     try {
         const bool more = lTotalBytes > lCurrentBytes;
-        const float value = more ? static_cast<float>(lCurrentBytes) : kids_[Child::PB].value;
-        kids_.SetProgress(Child::PB, static_cast<float>(lTotalBytes), 0.0f, value);
+        const float value = more ? static_cast<float>(lCurrentBytes) : s_->kids_[Child::PB].value;
+        s_->kids_.SetProgress(Child::PB, static_cast<float>(lTotalBytes), 0.0f, value);
         if (more) {
-            const std::string& tip = progressTexts_.ToolTip(lCurrentBytes, lTotalBytes);
-            if (kids_[Child::PB].toolTipText != tip) kids_.SetToolTip(Child::PB, tip);
+            const std::string& tip = s_->progressTexts_.ToolTip(lCurrentBytes, lTotalBytes);
+            if (s_->kids_[Child::PB].toolTipText != tip) s_->kids_.SetToolTip(Child::PB, tip);
             // The percentage changes a hundred times per upload: only then is there
             // something new to paint.
-            const std::string& pct = progressTexts_.Percent(lCurrentBytes, lTotalBytes);
-            if (kids_[Child::Text1].caption != pct) {
-                kids_.SetCaption(Child::Text1, pct);
+            const std::string& pct = s_->progressTexts_.Percent(lCurrentBytes, lTotalBytes);
+            if (s_->kids_[Child::Text1].caption != pct) {
+                s_->kids_.SetCaption(Child::Text1, pct);
                 static const std::string kText1 = "Text1";
-                ports_.host->Refresh(kText1);
+                s_->ports_.host->Refresh(kText1);
             }
         }
         if (UploadProgress) UploadProgress(lCurrentBytes, lTotalBytes);

@@ -3,7 +3,7 @@
 // picture and its facts), so later stages can be tested on their own.
 #include <string>
 
-#include "control/ScanControl.h"
+#include "control/ScanControlState.h"
 
 namespace folioray {
 
@@ -11,12 +11,12 @@ class ScanControlTestPeer {
   public:
     // As after a stored image: the facts text and Image2 holding a picture of this size.
     static void SetAcquiredImage(ScanControl& c, int32_t width, int32_t height) {
-        c.mImageInfo = "Dimensions : " + std::to_string(width) + " x " + std::to_string(height);
-        c.image2_ = Picture{};
-        c.image2_.isBitmap = true;
-        c.image2_.width = width;
-        c.image2_.height = height;
-        c.image2_.bits.assign(static_cast<size_t>(c.image2_.Stride()) * height, 0);
+        c.s_->mImageInfo = "Dimensions : " + std::to_string(width) + " x " + std::to_string(height);
+        c.s_->image2_ = Picture{};
+        c.s_->image2_.isBitmap = true;
+        c.s_->image2_.width = width;
+        c.s_->image2_.height = height;
+        c.s_->image2_.bits.assign(static_cast<size_t>(c.s_->image2_.Stride()) * height, 0);
     }
 };
 
