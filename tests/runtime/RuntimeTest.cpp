@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <cerrno>
 #include <functional>
+#include <ostream>
 
 #include "runtime/FileOps.h"
 #include "runtime/Format.h"
+#include "runtime/Text.h"
 #include "runtime/Variant.h"
 #include "runtime/VbError.h"
 #include "tests/support/TempDir.h"
@@ -99,6 +99,37 @@ TEST(FileErrorTest, AFullDiskIsReportedWhenTheFileIsClosed) {
     f.Print("x");
     EXPECT_EQ(Outcome([&] { return f.Close(), std::string(); }), "error 61");
 }
+
+// ---- The password in a server's text, in any letter case of any script, and short passwords
+// that must not cut the rest of the text to pieces.
+
+struct MaskCase {
+    const char* name;
+    std::string text, secret, masked;
+    friend void PrintTo(const MaskCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class MaskSecretTest : public ::testing::TestWithParam<MaskCase> {};
+
+TEST_P(MaskSecretTest, HidesThePasswordOnly) {
+    EXPECT_EQ(MaskSecret(GetParam().text, GetParam().secret), GetParam().masked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, MaskSecretTest,
+    ::testing::Values(
+        MaskCase{"UmlautsInCapitals", "530 PÄSSWÖRD9 refused", "pässwörd9", "530 ******** refused"},
+        MaskCase{"GreekInCapitals", "530 user ΚΛΕΙΔΊ", "κλειδί", "530 user ********"},
+        MaskCase{"Repeated", "pw-Secret-42/PW-SECRET-42", "pw-Secret-42", "********/********"},
+        MaskCase{"ShortInsideWordsKept", "550 Permission denied.", "e", "550 Permission denied."},
+        MaskCase{"ShortAsAWordMasked", "530 password e, e.", "e",
+                 "530 password ********, ********."},
+        MaskCase{"ShortWholeText", "Ä", "ä", "********"},
+        MaskCase{"LongInsideAWordMasked", "xxsecretxx", "secret", "xx********xx"},
+        MaskCase{"NotUtf8BytesMatchThemselves", "530 a \xff\xfe\xfd b", "\xff\xfe\xfd",
+                 "530 a ******** b"},
+        MaskCase{"MaskSignNotFromThePassword", "530 *pw*", "*pw*", "530 ########"}),
+    [](const auto& tp) { return std::string(tp.param.name); });
 
 }  // namespace
 }  // namespace folioray
