@@ -20,6 +20,8 @@ pkgs=(
   libturbojpeg0-dev libjpeg62-turbo-dev
   libcurl4-openssl-dev curl
   libhpdf-dev libpng-dev zlib1g-dev
+  # web service (Beast over Asio, JSON; header-only)
+  libboost-dev nlohmann-json3-dev
   # test peers and tools
   python3 python3-pyftpdlib vsftpd openssl openssh-server openssh-client
   poppler-utils img2pdf valgrind
