@@ -1,4 +1,5 @@
-// The About box: registry reads, System Information, and its opening from the control.
+// The About box: the REGEDIT4 registry it reads, System Information and the launcher that
+// starts it, and its opening from the control.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,22 +7,55 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <memory>
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "about/frmAbout.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/posix/PosixLauncher.h"
 #include "platform/posix/RegFile.h"
-#include "tests/about/AboutSupport.h"
 #include "tests/support/HeadlessControl.h"
 #include "tests/support/TempDir.h"
 
 namespace folioray {
 namespace {
+
+// A REGEDIT4 string with its backslashes and quotes escaped.
+std::string RegString(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// An executable shell script at `path` that records "PID SID STDIN STDOUT" in `mark`.
+void WriteMarkScript(const std::string& path, const std::string& mark,
+                     const std::string& extra = {}) {
+    test::WriteFile(path,
+                    "#!/bin/sh\n"
+                    "read -r pid comm state ppid pgrp sid rest < /proc/$$/stat\n"
+                    "in=$(readlink /proc/$$/fd/0)\n"
+                    "out=$(readlink /proc/$$/fd/1)\n" +
+                        extra + "echo \"$pid $sid $in $out\" > '" + mark + ".tmp'\nmv '" + mark +
+                        ".tmp' '" + mark + "'\n");
+    ::chmod(path.c_str(), 0755);
+}
+
+// Waits up to ten seconds for a file to appear.
+bool WaitForFile(const std::string& path) {
+    for (int i = 0; i < 1000; ++i) {
+        if (test::Exists(path)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
 
 const std::string kRegistry =
     "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test]\r\n"
@@ -78,11 +112,9 @@ TEST(StartSysInfoTest, EntriesNamingNoRunnableProgramSayItIsUnavailable) {
     ASSERT_EQ(::mkdir((dir / "empty").c_str(), 0755), 0);
     test::WriteFile(dir / "not-executable", "#!/bin/sh\ntouch '" + mark + "'\n");
     const std::pair<std::string, std::string> entries[] = {
-        {"", test::RegString(dir / "empty")},
-        {"", ""},
-        {"dword:0000002a", ""},
-        {test::RegString(dir / "not-executable"), ""},
-        {test::RegString(dir.path()), ""},
+        {"", RegString(dir / "empty")}, {"", ""},
+        {"dword:0000002a", ""},         {RegString(dir / "not-executable"), ""},
+        {RegString(dir.path()), ""},
     };
     for (const auto& [path, folder] : entries) {
         SCOPED_TRACE(path + " / " + folder);
@@ -112,11 +144,11 @@ TEST(StartSysInfoTest, EntriesNamingNoRunnableProgramSayItIsUnavailable) {
 
 TEST(AboutCommandTest, TheBoxIsShownModallyThenThePreviewGetsTheFocus) {
     test::TempDir dir;
-    test::WriteMarkScript(dir / "sysinfo", dir / "ran");
+    WriteMarkScript(dir / "sysinfo", dir / "ran");
     test::WriteFile(dir / "r.reg",
                     "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n"
                     "\"PATH\"=" +
-                        test::RegString(dir / "sysinfo") + "\n");
+                        RegString(dir / "sysinfo") + "\n");
     RegFileRegistry reg(dir / "r.reg");
     PosixLauncher launcher;
     test::HeadlessControl hc(false);
@@ -136,7 +168,7 @@ TEST(AboutCommandTest, TheBoxIsShownModallyThenThePreviewGetsTheFocus) {
     EXPECT_EQ(seen, 1);
     EXPECT_EQ(hc.preview.focusCount, 1);
     EXPECT_TRUE(hc.host.messages.empty());
-    EXPECT_TRUE(test::WaitForFile(dir / "ran"));
+    EXPECT_TRUE(WaitForFile(dir / "ran"));
 }
 
 // ---- The REGEDIT4 reader and the registry calls over it.
@@ -239,7 +271,7 @@ TEST(PosixLauncherTest, StartsAProgramInItsOwnSessionWithoutAZombie) {
     const std::string leakCheck =
         "if [ -e /proc/$$/fd/" + std::to_string(leak) + " ]; then in=leaked; fi\n";
     // The check runs after stdin's name is read and replaces it when the descriptor leaked.
-    test::WriteMarkScript(dir / "prog", dir / "mark", leakCheck);
+    WriteMarkScript(dir / "prog", dir / "mark", leakCheck);
     PosixLauncher launcher;
     ASSERT_TRUE(launcher.StartDetached(dir / "prog")) << launcher.LastError();
     EXPECT_EQ(launcher.LastError(), 0);
@@ -249,7 +281,7 @@ TEST(PosixLauncherTest, StartsAProgramInItsOwnSessionWithoutAZombie) {
     EXPECT_EQ(errno, ECHILD);
     ::close(leak);
 
-    ASSERT_TRUE(test::WaitForFile(dir / "mark"));
+    ASSERT_TRUE(WaitForFile(dir / "mark"));
     std::istringstream in(test::ReadFile(dir / "mark"));
     long pid = 0, sid = 0;
     std::string stdinName, stdoutName;

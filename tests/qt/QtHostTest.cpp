@@ -1,6 +1,8 @@
-// The Qt container: message boxes, cursor, key messages and PasteName, the context menu,
-// the detail view and the About box.
+// The Qt widget and its container: the layout on real children, property signals, pictures
+// to and from Qt, message boxes, cursor, key messages and PasteName, the context menu, the
+// detail view, scans from the SANE test device, the About box, and uploads that wait.
 #include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -10,27 +12,36 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMetaProperty>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWidget>
+#include <map>
+#include <memory>
 
 #include "about/frmAbout.h"
 #include "control/ScanControl.h"
+#include "platform/curl/CurlInternet.h"
 #include "platform/qt/AcquireDialog.h"
 #include "platform/qt/DefaultPorts.h"
 #include "platform/qt/QtForms.h"
 #include "platform/qt/QtHost.h"
+#include "platform/qt/QtImages.h"
 #include "platform/qt/QtPreview.h"
 #include "platform/qt/ScanControlWidget.h"
 #include "tests/acquire/SaneTestDevice.h"
 #include "tests/qt/QtTestSupport.h"
 #include "tests/support/TempDir.h"
+#include "tests/upload/UploadTestUtil.h"
 
 namespace folioray {
 namespace {
@@ -368,6 +379,241 @@ TEST_P(QtAboutBoxFont, EveryTextFitsItsPlace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, QtAboutBoxFont, ::testing::Values(1.0, 1.5));
+
+// ---- The widget: the layout on real children, in pixels; its properties' change signals.
+
+class ScanControlWidgetTest : public ::testing::Test {
+  protected:
+    ScanControlWidgetTest() : w(Ports{}) {}
+
+    void ShowAt(int widthPx, int heightPx) {
+        w.resize(widthPx, heightPx);
+        w.show();
+        Pump();
+    }
+    QWidget* Kid(const char* name) { return w.childWidget(QLatin1String(name)); }
+    bool Shown(const char* name) { return Kid(name)->isVisibleTo(&w); }
+    // Later in the parent's child list is nearer the front.
+    int Stack(const char* name) { return w.children().indexOf(Kid(name)); }
+    bool Is15TwipsPerPixel() { return TwipsPerPixelX(&w) == 15.0f && TwipsPerPixelY(&w) == 15.0f; }
+
+    ScanControlWidget w;
+};
+
+TEST_F(ScanControlWidgetTest, ChildrenSitWhereTheLayoutPutsThem) {
+    if (!Is15TwipsPerPixel()) GTEST_SKIP() << "screen is not at 96 dpi";
+    ShowAt(400, 200);  // 6000 x 3000 twips
+    EXPECT_FLOAT_EQ(w.control().Width(), 6000);
+    EXPECT_FLOAT_EQ(w.control().Height(), 3000);
+
+    const struct {
+        const char* name;
+        QRect rect;
+    } expected[] = {
+        {"Command1", {342, 0, 57, 17}}, {"Icon1", {371, 0, 23, 22}}, {"Icon6", {371, 48, 23, 22}},
+        {"Image1", {0, 0, 332, 198}},   {"PB", {0, 190, 332, 9}},    {"Text1", {122, 90, 89, 19}},
+    };
+    for (const auto& e : expected) {
+        ASSERT_NE(Kid(e.name), nullptr) << e.name;
+        EXPECT_EQ(Kid(e.name)->geometry(), e.rect) << e.name;
+    }
+    for (const char* icon : {"Icon1", "Icon2", "Icon4", "Icon5", "Icon6", "Image1"}) {
+        EXPECT_TRUE(Shown(icon)) << icon;
+    }
+    for (const char* hidden :
+         {"Command1", "Command2", "Command4", "Command5", "Command6", "Text1", "Text2", "PB"}) {
+        EXPECT_FALSE(Shown(hidden)) << hidden;
+    }
+    EXPECT_GT(Stack("Text1"), Stack("PB"));
+    EXPECT_GT(Stack("PB"), Stack("Text2"));
+    EXPECT_GT(Stack("Text2"), Stack("Image1"));
+}
+
+TEST_F(ScanControlWidgetTest, TooSmallAHostSizeIsRaisedToTheStylesMinimum) {
+    if (!Is15TwipsPerPixel()) GTEST_SKIP() << "screen is not at 96 dpi";
+    const struct {
+        int style;
+        QSize pixels;
+        float twipsW, twipsH;
+    } cases[] = {{0, {121, 73}, 1820, 1095}, {1, {171, 121}, 2565, 1820}};
+    for (const auto& c : cases) {
+        ScanControlWidget control{Ports{}};
+        control.setButtonStyle(c.style);
+        control.resize(67, 33);  // 1000 x 500 twips
+        control.show();
+        Pump();
+        EXPECT_EQ(control.size(), c.pixels) << "style " << c.style;
+        // The control keeps its own exact extent, not the pixels rounded back.
+        EXPECT_FLOAT_EQ(control.control().Width(), c.twipsW);
+        EXPECT_FLOAT_EQ(control.control().Height(), c.twipsH);
+        EXPECT_EQ(control.sizeHint(), c.pixels);
+    }
+}
+
+TEST(ScanControlWidgetSurface, APropertySignalsOnceWhenItsValueChanges) {
+    test::TempDir dir;
+    ScanControlWidget w{Ports{}};
+    const QMetaObject* meta = w.metaObject();
+    std::map<std::string, std::unique_ptr<QSignalSpy>> spies;
+    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+        const QMetaProperty p = meta->property(i);
+        ASSERT_TRUE(p.hasNotifySignal()) << p.name();
+        spies[p.name()] = std::make_unique<QSignalSpy>(&w, p.notifySignal());
+    }
+    const struct {
+        const char* name;
+        QVariant value;
+    } writes[] = {
+        {"FullScreen", 1},   {"ButtonStyle", 1}, {"ShowModeButton", false},
+        {"SaveAsPDF", true}, {"Quality", 80},    {"FilePath", QString::fromStdString(dir / "")},
+        {"ControlMode", 1},
+    };
+    for (const auto& write : writes) {
+        w.setProperty(write.name, write.value);
+        w.setProperty(write.name, write.value);  // the same again: no news
+        ASSERT_EQ(spies[write.name]->count(), 1) << write.name;
+        EXPECT_EQ(spies[write.name]->at(0).at(0), w.property(write.name)) << write.name;
+    }
+    w.setProperty("Quality", 101);  // refused: the value stays
+    EXPECT_EQ(spies["Quality"]->count(), 1);
+
+    // A command changes what it stores: the text mode's file becomes CurrentName.
+    w.StartScan();
+    ASSERT_EQ(spies["CurrentName"]->count(), 1);
+    EXPECT_EQ(spies["CurrentName"]->at(0).at(0).toString(), w.CurrentName());
+    EXPECT_EQ(spies["ImageWidth"]->count(), 0);
+}
+
+QImage Sample(int w, int h) {
+    QImage img(w, h, QImage::Format_RGB888);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            img.setPixelColor(x, y, QColor((x * 40 + y) % 256, (y * 60) % 256, (x * y * 13) % 256));
+        }
+    }
+    return img;
+}
+
+bool SamePixels(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return false;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if (a.pixel(x, y) != b.pixel(x, y)) return false;
+        }
+    }
+    return true;
+}
+
+// ---- Pictures between Qt and the control: DIB bytes.
+
+TEST(QtImagesDib, WrittenDibIsTwentyFourBitBottomUpWithPaddedRows) {
+    const QImage img = Sample(5, 3);  // 15 bytes a row, padded to 16
+    const std::vector<uint8_t> dib = DibFromImage(img);
+    ASSERT_EQ(dib.size(), 40u + 16u * 3u);
+    // The first stored row is the picture's bottom row, blue first.
+    const QColor bottomLeft = img.pixelColor(0, 2);
+    EXPECT_EQ(dib[40], bottomLeft.blue());
+    EXPECT_EQ(dib[41], bottomLeft.green());
+    EXPECT_EQ(dib[42], bottomLeft.red());
+    EXPECT_TRUE(SamePixels(ImageFromDib(dib), img));
+}
+
+// ---- The preview.
+
+TEST(QtPreviewPort, LoadsAndHandsBackThePictureOrReportsInvalidPicture) {
+    test::TempDir dir;
+    ScanControlWidget w{Ports{}};
+    QtPreview& preview = w.preview();
+    EXPECT_TRUE(preview.PreviewPicture().Empty());
+
+    const QImage img = Sample(30, 20);
+    ASSERT_TRUE(img.save(QString::fromStdString(dir / "a.png")));
+    w.control().Err().Clear();
+    preview.Load(dir / "a.png");
+    EXPECT_FALSE(w.control().Err().IsSet());
+    const Picture shown = preview.PreviewPicture();
+    EXPECT_EQ(shown.width, 30);
+    EXPECT_EQ(shown.height, 20);
+    EXPECT_TRUE(SamePixels(ImageFromPicture(shown), img));
+
+    test::WriteFile(dir / "broken.jpg", "not a picture");
+    for (const std::string& bad : {dir / "missing.jpg", dir / "broken.jpg"}) {
+        w.control().Err().Clear();
+        preview.Load(bad);
+        EXPECT_EQ(w.control().Err().Number(), 481) << bad;
+        EXPECT_EQ(preview.image().size(), QSize(30, 20)) << "the old picture stays";
+    }
+
+    // Scaled to fit and centred; a small picture is not blown up.
+    preview.resize(102, 52);
+    EXPECT_EQ(preview.pictureRect(), QRect(36, 16, 30, 20));
+    preview.resize(32, 102);
+    EXPECT_EQ(preview.pictureRect().size(), QSize(30, 20));
+    preview.resize(17, 102);
+    EXPECT_EQ(preview.pictureRect().width(), 15);
+}
+
+// ---- A Qt host window keeps painting while an upload waits on a server that never answers, and
+// may delete the control meanwhile.
+
+class PaintCounter final : public QWidget {
+  public:
+    int paints = 0;
+
+  protected:
+    void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
+// A host window with the control and a painted neighbour; the control holds a stored text
+// file, and its uploads go to a server that takes the connection and never greets.
+class UploadPaintTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ports.internet = &internet;
+        auto* layout = new QVBoxLayout(&window);
+        scan = new ScanControlWidget(ports);
+        layout->addWidget(scan);
+        layout->addWidget(counter);
+        window.resize(600, 500);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        scan->setFilePath(QString::fromStdString(work.path()));
+        scan->setControlMode(1);
+        scan->StartScan();  // a text store: the file to upload
+        ASSERT_FALSE(scan->CurrentName().isEmpty());
+    }
+    QString Upload() {
+        return scan->UploadFile(QString::fromStdString(silent.address()), "tester", "pw-Secret-42",
+                                1);
+    }
+
+    test::TempDir work;
+    test::SilentListener silent;
+    CurlInternet internet{CurlInternet::Timeouts{5000, 5000, 1000}};
+    Ports ports;
+    QWidget window;
+    PaintCounter* counter = new PaintCounter;
+    QPointer<ScanControlWidget> scan;
+};
+
+TEST_F(UploadPaintTest, TheHostWindowKeepsPaintingWhileTheServerIsSilent) {
+    QTimer animation;
+    QObject::connect(&animation, &QTimer::timeout, counter, [this] { counter->update(); });
+    animation.start(20);
+    const int before = counter->paints;
+    const QString result = Upload();
+    // One second of silence at a frame each 20 ms: far more than a few frames.
+    EXPECT_GT(counter->paints - before, 10) << result.toStdString();
+    EXPECT_TRUE(result.contains("12002")) << result.toStdString();
+}
+
+TEST_F(UploadPaintTest, TheHostMayDeleteTheControlWhileItsUploadWaits) {
+    QTimer::singleShot(100, scan.data(), [this] { delete scan.data(); });
+    const QString result = Upload();
+    EXPECT_TRUE(scan.isNull());
+    EXPECT_TRUE(result.contains("12002")) << result.toStdString();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 }  // namespace
 }  // namespace folioray
