@@ -25,6 +25,8 @@ pkgs=(
   # test peers and tools
   python3 python3-pyftpdlib vsftpd openssl openssh-server openssh-client
   poppler-utils img2pdf valgrind
+  # the web element's tests: Debian's browser, driven by node (puppeteer-core from npm)
+  chromium
 )
 if [ "${1:-}" = --list ]; then
   printf '%s\n' "${pkgs[@]}"
