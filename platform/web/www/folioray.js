@@ -138,7 +138,7 @@ export function applyKeyMessage(el, msg, wParam) {
 }
 
 // Why a connection to the service failed, in words a user can act on.
-async function explainFailure(service, err) {
+async function explainFailure(service, err, onGranted) {
   const status = err && err.status;
   if (status === 403)
     return ['This page may not use the scanner service.',
@@ -149,12 +149,15 @@ async function explainFailure(service, err) {
   if (status)
     return ['The scanner service refused the connection.', `${service} answered ${status} ${err.statusText || ''}.`];
   for (const name of ['loopback-network', 'local-network-access', 'local-network']) {
-    let state;
+    let permission;
     try {
-      state = (await navigator.permissions.query({ name })).state;
+      permission = await navigator.permissions.query({ name });
     } catch {
       continue;
     }
+    const state = permission.state;
+    if (state !== 'granted' && onGranted)
+      permission.onchange = () => permission.state === 'granted' && onGranted();
     if (state === 'denied')
       return ['The browser blocks this page from reaching the scanner service on this computer.',
         'Local network access is not allowed for this site. Allow it in the site settings ' +
@@ -163,7 +166,7 @@ async function explainFailure(service, err) {
     if (state === 'prompt')
       return ['Waiting for permission to reach the scanner service on this computer.',
         'Allow this site to access apps and devices on this device (local network access) ' +
-        'when the browser asks, then press Retry.'];
+        'when the browser asks, or press Retry.'];
     break;
   }
   if (!window.isSecureContext && !/^(127\.|\[::1\]$|localhost$)/.test(location.hostname))
@@ -251,7 +254,18 @@ export class ScanControlElement extends HTMLElement {
     return Promise.all(PROPERTIES.map((p) => this.get(p))).catch(() => {});
   }
 
+  // One attempt at a time: a Retry click and a granted permission may come together.
   async _connect() {
+    if (this._connecting) return;
+    this._connecting = true;
+    try {
+      await this._connectOnce();
+    } finally {
+      this._connecting = false;
+    }
+  }
+
+  async _connectOnce() {
     if (this._ws) this._drop();
     this._showNotice(null);
     const service = this.service;
@@ -270,7 +284,7 @@ export class ScanControlElement extends HTMLElement {
     } catch (err) {
       this._drop(err);
       if (!this.isConnected) return;
-      const [what, why] = await explainFailure(service, err);
+      const [what, why] = await explainFailure(service, err, () => this.isConnected && !this._ws && this._connect());
       this._showNotice(what, why);
       this.dispatchEvent(new CustomEvent('disconnected', { detail: { reason: `${what} ${why}` } }));
       return;
@@ -313,8 +327,9 @@ export class ScanControlElement extends HTMLElement {
   }
 
   _sendSize(force) {
-    const w = Math.round(this.clientWidth * this._tpp);
-    const h = Math.round(this.clientHeight * this._tpp);
+    const box = this.getBoundingClientRect();
+    const w = Math.round(box.width * this._tpp);
+    const h = Math.round(box.height * this._tpp);
     if (!w || !h || (!force && this._sent && this._sent[0] === w && this._sent[1] === h)) return;
     this._sent = [w, h];
     this._send({ op: 'resize', width: w, height: h });
