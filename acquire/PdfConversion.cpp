@@ -49,7 +49,7 @@ bool ScanControl::ConvertToPdf(const std::string& jpgPath, const std::string& pd
             if (HasLineBreakOrNul(jpgPath)) throw VbError(err::kBadFileName);
             f.Print(jpgPath + ",Folioray Image " + FormatNow());
         });
-        s_->err_.Step([&] { f.Close(); });
+        s_->err_.Step([&] { f.Close(false); });
     }
     if (s_->err_.IsSet()) {
         RemoveQuietly(listFile);

@@ -35,7 +35,7 @@ void ScanControl::FilePath(const std::string& vData) {
         s_->err_.Step([&] { f.Open(testFile); });
         if (s_->err_.IsSet()) return;
         s_->err_.Step([&] { f.Print("x"); });
-        s_->err_.Step([&] { f.Close(); });
+        s_->err_.Step([&] { f.Close(false); });
         if (s_->err_.IsSet()) return;
         s_->mFilePath = folder;
         s_->err_.Step([&] { DeleteFile(testFile); });
@@ -47,7 +47,7 @@ bool ScanControl::WriteTest(const std::string& path) {
     OutputFile f;
     s_->err_.Step([&] { f.Open(path); });
     s_->err_.Step([&] { f.Print("Test"); });
-    s_->err_.Step([&] { f.Close(); });
+    s_->err_.Step([&] { f.Close(false); });
     s_->err_.Step([&] { DeleteFile(path); });
     return !s_->err_.IsSet();
 }

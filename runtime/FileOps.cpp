@@ -37,13 +37,13 @@ void OutputFile::Print(const std::string& line) {
     if (std::fwrite(out.data(), 1, out.size(), f_) != out.size()) ThrowFileError(errno, path_);
 }
 
-void OutputFile::Close() {
+void OutputFile::Close(bool sync) {
     if (!f_) return;
     std::FILE* f = f_;
     f_ = nullptr;
     int flushed = std::fflush(f);
     // A delayed block allocation (or a server's refusal, over NFS) shows only here.
-    if (flushed == 0) flushed = ::fsync(::fileno(f));
+    if (flushed == 0 && sync) flushed = ::fsync(::fileno(f));
     int e = errno;
     int closed = std::fclose(f);
     if (flushed != 0) ThrowFileError(e, path_);
