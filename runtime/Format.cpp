@@ -1,9 +1,11 @@
 #include "runtime/Format.h"
 
+#include <langinfo.h>
+#include <locale.h>
+
 #include <cfenv>
 #include <cmath>
 #include <cstdio>
-#include <locale>
 #include <mutex>
 #include <optional>
 
@@ -23,17 +25,16 @@ namespace {
 std::mutex g_sepMutex;
 std::optional<std::string> g_sepOverride;
 
+// Only the numeric category is loaded: a whole std::locale("") reads every category's
+// files, and this runs on the way to each scan's image facts.
 std::string LocaleSeparator() {
-    try {
-        std::locale loc("");
-        const auto& np = std::use_facet<std::numpunct<char>>(loc);
-        if (!np.grouping().empty() && np.thousands_sep() != '\0') {
-            return std::string(1, np.thousands_sep());
-        }
-    } catch (const std::exception&) {
-        // An unknown LANG: fall through to the plain default.
-    }
-    return ",";
+    const locale_t loc = ::newlocale(LC_NUMERIC_MASK, "", locale_t{});
+    if (!loc) return ",";  // an unknown LANG
+    // The first byte, as the C++ library's numpunct<char> takes it.
+    const char sep = *::nl_langinfo_l(THOUSEP, loc);
+    const bool grouped = *::nl_langinfo_l(GROUPING, loc) != '\0';
+    ::freelocale(loc);
+    return sep != '\0' && grouped ? std::string(1, sep) : ",";
 }
 
 }  // namespace
