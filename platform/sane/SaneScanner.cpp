@@ -20,8 +20,8 @@
 #include <thread>
 
 #include "platform/sane/SaneFrames.h"
-#include "runtime/ScopedFlag.h"
 #include "runtime/ClipboardDib.h"
+#include "runtime/ScopedFlag.h"
 
 namespace folioray {
 
@@ -413,7 +413,8 @@ struct SaneScanner::Session {
         bool stop = false;
         bool finished = false;
         bool busy = false;
-        bool initialised = false;  // SANE thread only
+        bool initialised = false;        // SANE thread only
+        std::atomic<bool> ready{false};  // SANE has started
     };
     std::shared_ptr<State> state = std::make_shared<State>();
     std::thread thread;
@@ -445,6 +446,7 @@ struct SaneScanner::Session {
                     const SANE_Status s = sane_init(&version, nullptr);
                     if (s != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_init", s));
                     st->initialised = true;
+                    st->ready = true;
                 }
                 job->work(*job);
                 job->ok = true;
@@ -634,10 +636,23 @@ std::vector<SaneDevice> SaneScanner::Devices() {
 
 int16_t SaneScanner::TWAIN_IsAvailable() {
     try {
-        if (Devices().empty()) {
+        // With a device named, SANE starting is the answer, as a source manager that loads:
+        // whether that device is there shows when it is opened. Listing every backend's
+        // devices (USB and network probes) before each page would cost more than the page.
+        if (!device_.empty()) {
+            lastError_.clear();
+            if (session_ && session_->state->ready) return 1;
+            auto job = std::make_shared<Job>();
+            job->work = [](Job&) {};
+            return Run(job) ? 1 : 0;
+        }
+        const std::vector<SaneDevice> devices = Devices();
+        if (devices.empty()) {
             if (lastError_.empty()) lastError_ = "no scanner device was found";
             return 0;
         }
+        // The scan that follows takes the first of this list rather than listing again.
+        listedFirst_ = devices.front().name;
         return 1;
     } catch (const std::exception& e) {
         lastError_ = e.what();
@@ -715,8 +730,9 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
             chosen = std::move(*answer);
             cancelRequested_ = false;
         }
+        const std::string device = device_.empty() ? std::exchange(listedFirst_, {}) : device_;
         auto job = std::make_shared<Job>();
-        job->work = [device = device_, options = options_, chosen](Job& j) {
+        job->work = [device, options = options_, chosen](Job& j) {
             const std::string name = ResolveDevice(device);
             const std::vector<long> threadsBefore = ThreadIds();
             j.Touch();

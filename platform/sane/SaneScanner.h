@@ -65,7 +65,7 @@ class SaneScanner : public Scanner {
     SaneScanner(const SaneScanner&) = delete;
     SaneScanner& operator=(const SaneScanner&) = delete;
 
-    // 1 when SANE starts and lists at least one device.
+    // 1 when SANE starts and, unless a device is named, lists at least one device.
     int16_t TWAIN_IsAvailable() override;
     // Opens the chosen device (else the first listed), scans one page (in colour unless a
     // mode was chosen) and puts it on the clipboard as a DIB. 0 on cancellation, any device status
@@ -127,6 +127,7 @@ class SaneScanner : public Scanner {
     std::shared_ptr<Session> session_;
     std::shared_ptr<Wakeup> wake_;
     std::string device_;
+    std::string listedFirst_;  // from the availability check just before a scan
     std::vector<Option> options_;
     Chooser chooser_;
     Settings settings_;
