@@ -102,6 +102,11 @@ TEST(CliAcquireTest, ListsTheDevicesAndScansFromTheChosenSource) {
     r = Cli({"--list-devices"}, test::EmptySaneConfigDir());
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "folioray: scanner: no scanner device was found\n");
+    // No device at all is told before the scan; a named one that is missing, when opened.
+    r = Cli({"--set", "FilePath=" + dir.path(), "--call", "StartScan"}, test::EmptySaneConfigDir());
+    EXPECT_NE(r.out.find("[TWAIN Capability not Found]"), std::string::npos) << r.out;
+    r = Cli({"--set", "FilePath=" + dir.path(), "--device", "test:9", "--call", "StartScan"});
+    EXPECT_NE(r.out.find("while attempting to aquire the image"), std::string::npos) << r.out;
 }
 
 // ---- Picture files for --paste-image.
