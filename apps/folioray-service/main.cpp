@@ -87,7 +87,8 @@ void Apply(Options& o, const std::string& key, const std::string& value) {
 void ReadConfig(Options& o, const std::string& path, bool mustExist) {
     std::ifstream in(path);
     if (!in) {
-        if (mustExist) Fail("cannot read " + path);
+        // Said, not fatal: the service runs on its defaults as with no config file.
+        if (mustExist) std::cerr << "folioray-service: no config file " << path << "\n";
         return;
     }
     std::string line;
