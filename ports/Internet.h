@@ -101,6 +101,9 @@ class Internet {
     // Called every few milliseconds while the layer waits on the network, so that a host
     // window keeps painting; empty for none.
     virtual void SetWaitCallback(std::function<void()> callback) = 0;
+    // The host is going away: the wait under way (even one inside the transfer library)
+    // and every later one give up at once, dropping their connections. Any thread may call it.
+    virtual void Cancel() {}
     virtual HINTERNET FtpFindFirstFileA(HINTERNET connection, const std::string& searchFile,
                                         FtpFindData* findData, uint32_t flags,
                                         uintptr_t context) = 0;

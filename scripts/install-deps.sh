@@ -21,7 +21,7 @@ pkgs=(
   libcurl4-openssl-dev curl
   libhpdf-dev libpng-dev zlib1g-dev
   # web service (Beast over Asio, JSON; header-only)
-  libboost-dev nlohmann-json3-dev
+  libboost-dev libboost1.74-dev nlohmann-json3-dev
   # test peers and tools
   python3 python3-pyftpdlib vsftpd openssl openssh-server openssh-client
   poppler-utils img2pdf valgrind

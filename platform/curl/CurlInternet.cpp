@@ -215,8 +215,12 @@ struct FindHandle final : CurlInternet::Object {
 
 struct CurlInternet::Connection final : CurlInternet::Object {
     Connection(HINTERNET session, const Timeouts& t, size_t flush,
-               const std::function<void()>& waitCallback)
-        : Object(kConnection, session), timeouts(t), flushSize(flush), wait(waitCallback) {}
+               const std::function<void()>& waitCallback, const std::atomic<bool>& cancel)
+        : Object(kConnection, session),
+          timeouts(t),
+          flushSize(flush),
+          wait(waitCallback),
+          cancelled(cancel) {}
     ~Connection() override {
         holdControl = false;
         if (added) Abort();
@@ -228,7 +232,8 @@ struct CurlInternet::Connection final : CurlInternet::Object {
 
     Timeouts timeouts;
     size_t flushSize;
-    const std::function<void()>& wait;  // the host's pump
+    const std::function<void()>& wait;   // the host's pump
+    const std::atomic<bool>& cancelled;  // the host has given up
     std::chrono::steady_clock::time_point lastPump{};
     Transport transport = Transport::Ftp;
     std::string urlBase;     // "ftp://host:port/"
@@ -365,7 +370,7 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         const auto end =
             Clock::now() + std::chrono::milliseconds(std::min(timeouts.responseMs, 2000L));
         char buf[1024];
-        while (Clock::now() < end && lastCode < 400) {
+        while (Clock::now() < end && lastCode < 400 && !cancelled) {
             pollfd p{heldControl, POLLIN, 0};
             if (::poll(&p, 1, kPumpMs) > 0) {
                 const ssize_t n = ::recv(heldControl, buf, sizeof buf, 0);
@@ -378,6 +383,10 @@ struct CurlInternet::Connection final : CurlInternet::Object {
             Pump(true);
         }
         ReleaseControl();
+    }
+
+    static int ProgressCb(void* userp, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        return static_cast<Connection*>(userp)->cancelled ? 1 : 0;
     }
 
     static int DebugCb(CURL*, curl_infotype type, char* data, size_t size, void* userp) {
@@ -450,6 +459,11 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         Set(CURLOPT_SERVER_RESPONSE_TIMEOUT, std::max(1L, (timeouts.responseMs + 999) / 1000));
         Set(CURLOPT_ACCEPTTIMEOUT_MS, timeouts.responseMs);
         Set(CURLOPT_NOSIGNAL, 1L);
+        // libcurl waits for some replies by itself; it asks here, about once a second,
+        // whether the host has given up.
+        Set(CURLOPT_NOPROGRESS, 0L);
+        Set(CURLOPT_XFERINFOFUNCTION, &Connection::ProgressCb);
+        Set(CURLOPT_XFERINFODATA, this);
         Set(CURLOPT_SOCKOPTFUNCTION, &Connection::SockOptCb);
         Set(CURLOPT_SOCKOPTDATA, this);
         Set(CURLOPT_CLOSESOCKETFUNCTION, &Connection::CloseSocketCb);
@@ -552,6 +566,12 @@ struct CurlInternet::Connection final : CurlInternet::Object {
         for (;;) {
             if (until()) return true;
             if (done) return false;
+            if (cancelled) {
+                Abort();
+                done = true;
+                result = CURLE_ABORTED_BY_CALLBACK;
+                return false;
+            }
             int running = 0;
             CURLMcode mc = curl_multi_perform(multi.get(), &running);
             if (mc != CURLM_OK) {
@@ -796,7 +816,7 @@ HINTERNET CurlInternet::InternetConnectA(HINTERNET session, const std::string& s
         return Fail<HINTERNET>(inet::kErrorActiveTlsUnavailable, 0);
     }
 
-    auto c = std::make_unique<Connection>(session, timeouts_, flushSize_, wait_);
+    auto c = std::make_unique<Connection>(session, timeouts_, flushSize_, wait_, cancelled_);
     c->transport = at.transport;
     c->urlBase = std::string(at.transport == Transport::Sftp           ? "sftp://"
                              : at.transport == Transport::FtpsImplicit ? "ftps://"

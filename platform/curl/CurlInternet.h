@@ -2,6 +2,7 @@
 // The Internet port over libcurl. Each connection owns a multi handle whose connection
 // cache keeps the logged-in control connection between calls; a remote file opened for
 // writing is a running STOR whose read callback pauses until InternetWriteFile feeds it.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -48,6 +49,7 @@ class CurlInternet final : public Internet {
     bool InternetAbortFile(HINTERNET file) override;
     bool FtpDeleteFileA(HINTERNET connection, const std::string& fileName) override;
     void SetWaitCallback(std::function<void()> callback) override;
+    void Cancel() override { cancelled_ = true; }
     HINTERNET FtpFindFirstFileA(HINTERNET connection, const std::string& searchFile,
                                 FtpFindData* findData, uint32_t flags, uintptr_t context) override;
     bool FtpPutFileA(HINTERNET connection, const std::string& localFile,
@@ -69,6 +71,7 @@ class CurlInternet final : public Internet {
     Timeouts timeouts_;
     size_t flushSize_;
     std::function<void()> wait_;
+    std::atomic<bool> cancelled_{false};
     std::map<HINTERNET, std::unique_ptr<Object>> handles_;
     HINTERNET next_ = 1;
     HINTERNET lastFileHandle_ = 0;

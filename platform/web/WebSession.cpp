@@ -132,12 +132,15 @@ bool Inside(const std::string& root, const std::string& path) {
     return !rel.empty() && *rel.begin() != "..";
 }
 
-// The FTP layer, made to fail from the moment the page has gone, so that an upload
-// stops at its next block and its connection is closed.
+// The FTP layer, made to fail from the moment the page has gone: the wait under way
+// gives up and no new transfer starts, so the upload ends and its connection is closed.
 class AbortableInternet : public Internet {
   public:
     explicit AbortableInternet(Internet& inner) : in_(inner) {}
-    void Abort() { aborted_ = true; }
+    void Abort() {
+        aborted_ = true;
+        in_.Cancel();
+    }
 
     HINTERNET InternetOpenA(const std::string& agent, uint32_t access, const char* proxy,
                             const char* bypass, uint32_t flags) override {
@@ -207,6 +210,10 @@ class WebSession::Window : public Host, public Preview {
         if (ports_.internet) {
             internet_ = std::make_unique<AbortableInternet>(*ports_.internet);
             ports_.internet = internet_.get();
+            // An upload waiting inside the FTP library pumps nothing: the page's going is
+            // told to it from the network thread.
+            std::lock_guard<std::mutex> lock(s_.m_);
+            s_.cancel_ = [this] { internet_->Abort(); };
         }
 #if defined(FOLIORAY_HAVE_SANE)
         if (SaneScanner* sane = platform_.sane()) {
@@ -232,6 +239,10 @@ class WebSession::Window : public Host, public Preview {
     }
 
     ~Window() override {
+        {
+            std::lock_guard<std::mutex> lock(s_.m_);
+            s_.cancel_ = nullptr;
+        }
         ctl_.reset();  // the control goes before the ports it uses
     }
 
@@ -674,6 +685,7 @@ void WebSession::Close() {
     {
         std::lock_guard<std::mutex> lock(m_);
         closed_ = true;
+        if (cancel_) cancel_();
     }
     cv_.notify_all();
 }

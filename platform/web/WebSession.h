@@ -70,6 +70,7 @@ class WebSession : public std::enable_shared_from_this<WebSession> {
     std::condition_variable cv_;
     std::deque<std::string> inbox_;  // the page's messages, not yet taken
     bool closed_ = false;
+    std::function<void()> cancel_;  // the window's: ends its transfer's waits
     std::string previewPath_;
 };
 

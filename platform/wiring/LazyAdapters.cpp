@@ -81,8 +81,11 @@ Internet* LazyInternet::Real() {
     if (!tried_) {
         tried_ = true;
         if (auto* make = FOLIORAY_ENTRY(FOLIORAY_CURL_LIBRARY, folioray_curl_new_internet)) {
-            real_.reset(make());
-            if (real_ && waitCallback_) real_->SetWaitCallback(waitCallback_);
+            std::unique_ptr<Internet> made(make());
+            if (made && waitCallback_) made->SetWaitCallback(waitCallback_);
+            std::lock_guard<std::mutex> lock(realMutex_);
+            real_ = std::move(made);
+            if (real_ && cancelled_) real_->Cancel();
         }
     }
     return real_.get();
@@ -127,6 +130,12 @@ bool LazyInternet::FtpDeleteFileA(HINTERNET connection, const std::string& fileN
     Internet* i = Real();
     return i && i->FtpDeleteFileA(connection, fileName);
 }
+void LazyInternet::Cancel() {
+    std::lock_guard<std::mutex> lock(realMutex_);
+    cancelled_ = true;
+    if (real_) real_->Cancel();
+}
+
 void LazyInternet::SetWaitCallback(std::function<void()> callback) {
     // Kept for a layer opened later; setting it opens nothing.
     waitCallback_ = callback;

@@ -5,6 +5,7 @@
 // through the host's run path; a static build has them linked in and only makes them late.
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "ports/Internet.h"
@@ -30,6 +31,7 @@ class LazyInternet : public Internet {
     bool InternetAbortFile(HINTERNET file) override;
     bool FtpDeleteFileA(HINTERNET connection, const std::string& fileName) override;
     void SetWaitCallback(std::function<void()> callback) override;
+    void Cancel() override;
     HINTERNET FtpFindFirstFileA(HINTERNET connection, const std::string& searchFile,
                                 FtpFindData* findData, uint32_t flags, uintptr_t context) override;
     bool FtpPutFileA(HINTERNET connection, const std::string& localFile,
@@ -42,6 +44,8 @@ class LazyInternet : public Internet {
   private:
     Internet* Real();
     std::unique_ptr<Internet> real_;
+    std::mutex realMutex_;  // Cancel comes from any thread
+    bool cancelled_ = false;
     bool tried_ = false;
     std::function<void()> waitCallback_;
 };
