@@ -37,9 +37,13 @@ build-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 # Under strace (execve only, filtered in the kernel): check-deps also sees what the tests run.
+# strace gives up when a tracee it holds in a stop dies (PTRACE_LISTEN fails), which takes
+# ctest down with it, so the tests that stop a server run untraced afterwards.
+UNTRACED_TESTS = ServerStopped
 test-normal: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen strace -f --seccomp-bpf -qq -e trace=execve \
-	  -e status=successful -o test-exec.trace ctest -j $(JOBS) $(CTEST_FLAGS)
+	  -e status=successful -o test-exec.trace ctest -j $(JOBS) -E '$(UNTRACED_TESTS)' $(CTEST_FLAGS)
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest -j $(JOBS) -R '$(UNTRACED_TESTS)' $(CTEST_FLAGS)
 
 test-asan: build-asan
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen \
