@@ -6,12 +6,17 @@
 #     each a fresh process, paired and alternating (the order swaps every round).
 #     Wall time, CPU time (user + system of the child, from wait4) and peak memory
 #     (the child's ru_maxrss) as min / median / max, and the ratio of the medians.
+#     Both tools write into the same folder: on disk (TMPDIR, else /tmp), and for the
+#     reference page also on tmpfs (/dev/shm), where the working file's fsync costs nothing.
 #     Cases: 300 dpi colour (80 x 100 mm, the reference page), 150 and 600 dpi colour,
 #     300 dpi grey; then the full 200 x 200 mm bed at 150, 300 and 600 dpi, beside the
-#     page's raw 24-bit size and the memory bound of 1.5 x raw + 30 MB.
+#     page's raw 24-bit size and the memory bound of 1.5 x raw + 30 MB. Peaks are
+#     ru_maxrss, which keeps the launching Python's size (about 10 MB) across exec: a
+#     smaller peak does not show.
+#     Then what the fsync of a file of the page's JPEG size costs in that folder.
 #  2. `folioray --get Quality` (start and stop, no scan) against scanimage's 300 dpi page.
 #  3. In process (bench_acquire): scan to JPEG against a bare SANE read of the page plus a
-#     bare tjCompress2 of it, in the same run.
+#     bare tjCompress2 of it, in the same run; the working folder on disk, then on tmpfs.
 #  4. That JPEG to a one-page PDF: our libharu "Image.Stream" (bench_acquire, in process)
 #     against img2pdf (in process through Python, and as a command); time and size.
 # usage: bench/scan_vs_scanimage.sh [BUILD_DIR=build] [rounds=15]
@@ -25,14 +30,17 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/folioray-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 export SANE_CONFIG_DIR="$work/sane"
 mkdir -p "$SANE_CONFIG_DIR" "$work/ours"
+shm=
+if [ -d /dev/shm ] && shm=$(mktemp -d /dev/shm/folioray-bench-XXXXXX); then
+  trap 'rm -rf "$work" "$shm"' EXIT
+fi
 echo test >"$SANE_CONFIG_DIR/dll.conf"
 printf 'number_of_devices 1\nresolution 300\n' >"$SANE_CONFIG_DIR/test.conf"
 
-/usr/bin/python3 - "$cli" "$work" "$rounds" <<'PY'
+/usr/bin/python3 - "$cli" "$work" "$rounds" "$shm" <<'PY'
 import os, statistics, sys, time
 
-cli, work, rounds = sys.argv[1], sys.argv[2], int(sys.argv[3])
-ours_dir = os.path.join(work, "ours")
+cli, work, rounds, shm = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
 
 def run(argv):
     """Wall seconds, CPU seconds and peak resident MB of one child process."""
@@ -46,17 +54,17 @@ def run(argv):
         sys.exit(f"failed: {' '.join(argv)}")
     return wall * 1000, (ru.ru_utime + ru.ru_stime) * 1000, ru.ru_maxrss / 1024
 
-def folioray(mode, dpi, bed):
-    args = [cli, "--set", f"FilePath={ours_dir}/", "--set", "Quality=75", "--device", "test:0",
+def folioray(mode, dpi, bed, folder=work):
+    args = [cli, "--set", f"FilePath={folder}/ours/", "--set", "Quality=75", "--device", "test:0",
             "--scan-option", f"mode={mode}", "--scan-option", "test-picture=Color pattern",
             "--scan-option", f"resolution={dpi}"]
     if bed:
         args += ["--scan-option", "br-x=200", "--scan-option", "br-y=200"]
     return args + ["--call", "StartScan"]
 
-def scanimage(mode, dpi, bed):
+def scanimage(mode, dpi, bed, folder=work):
     args = ["scanimage", "-d", "test:0", "--mode", mode, "--test-picture", "Color pattern",
-            "--resolution", str(dpi), "--format=jpeg", "-o", os.path.join(work, "scanimage.jpg")]
+            "--resolution", str(dpi), "--format=jpeg", "-o", os.path.join(folder, "scanimage.jpg")]
     if bed:
         args += ["-x", "200", "-y", "200"]
     return args
@@ -102,24 +110,50 @@ def dims(path):
         i += 2 + length
     return 0, 0
 
-cases = [("300 dpi colour, 80 x 100 mm", "Color", 300, False, rounds),
+def fsync_cost(folder, size, n=15):
+    """Median ms that writing `size` bytes beside a file and renaming it gains from fsync."""
+    data, times = os.urandom(size), {False: [], True: []}
+    for i in range(2 * n):
+        sync = i % 2 == 1
+        start = time.perf_counter()
+        with open(os.path.join(folder, "sync.tmp"), "wb") as f:
+            f.write(data)
+            f.flush()
+            if sync:
+                os.fsync(f.fileno())
+        os.replace(os.path.join(folder, "sync.tmp"), os.path.join(folder, "sync.jpg"))
+        times[sync].append((time.perf_counter() - start) * 1000)
+    return statistics.median(times[True]) - statistics.median(times[False])
+
+folders = [("disk", work)]
+if shm:
+    os.makedirs(os.path.join(shm, "ours"))
+    folders.append(("tmpfs", shm))
+cases = [(f"300 dpi colour, 80 x 100 mm, on {name}", "Color", 300, False, rounds, folder)
+         for name, folder in folders]
+cases += [(title, mode, dpi, bed, n, work) for title, mode, dpi, bed, n in [
          ("150 dpi colour, 80 x 100 mm", "Color", 150, False, rounds),
          ("600 dpi colour, 80 x 100 mm", "Color", 600, False, max(5, rounds // 2)),
          ("300 dpi grey, 80 x 100 mm", "Gray", 300, False, rounds),
          ("full bed 150 dpi colour, 200 x 200 mm", "Color", 150, True, max(5, rounds // 3)),
          ("full bed 300 dpi colour, 200 x 200 mm", "Color", 300, True, max(5, rounds // 3)),
-         ("full bed 600 dpi colour, 200 x 200 mm", "Color", 600, True, max(3, rounds // 5))]
+         ("full bed 600 dpi colour, 200 x 200 mm", "Color", 600, True, max(3, rounds // 5))]]
 reference = None
-for title, mode, dpi, bed, n in cases:
-    ours, theirs = paired(folioray(mode, dpi, bed), scanimage(mode, dpi, bed), n)
-    ours_dims = dims(os.path.join(ours_dir, "scanx.jpg"))
-    their_dims = dims(os.path.join(work, "scanimage.jpg"))
+for title, mode, dpi, bed, n, folder in cases:
+    ours, theirs = paired(folioray(mode, dpi, bed, folder), scanimage(mode, dpi, bed, folder), n)
+    ours_dims = dims(os.path.join(folder, "ours", "scanx.jpg"))
+    their_dims = dims(os.path.join(folder, "scanimage.jpg"))
     if ours_dims != their_dims:
         sys.exit(f"{title}: folioray stored {ours_dims}, scanimage {their_dims}")
     raw = ours_dims[0] * ours_dims[1] * 3 / 1e6 if bed else None
     report(f"{title}, {ours_dims[0]} x {ours_dims[1]} ({n} rounds each):", ours, theirs, raw)
     if reference is None:
         reference = theirs
+        page_bytes = os.path.getsize(os.path.join(folder, "ours", "scanx.jpg"))
+
+for name, folder in folders:
+    print(f"fsync of a {page_bytes}-byte file before its rename, on {name}:"
+          f" {fsync_cost(folder, page_bytes):.2f} ms (median)")
 
 idle, page = paired([cli, "--get", "Quality"], scanimage("Color", 300, False), rounds)
 med_idle = statistics.median(column(idle, 0))
@@ -129,20 +163,29 @@ print(f"folioray start and stop without a scan ({rounds} rounds): wall {spread(c
 print(f"  = {med_idle / med_page:.2f} of scanimage's 300 dpi page ({med_page:.1f} ms, same run)")
 PY
 
-echo
-echo "in process (bench_acquire, same run):"
-"$build/bench/bench_acquire" \
-  --benchmark_filter='BM_ScanToJpeg300|BM_BareSaneRead|BM_BareTjCompress|BM_SaneAcquire|BM_ClipboardDib' \
-  --benchmark_min_time=1 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
-  2>/dev/null | tee "$work/inprocess.txt" | grep '_median' | sed 's/^/  /'
-awk '/_median/ { t[$1] = $2 }
-  END {
-    scan = t["BM_ScanToJpeg300dpi_median"]; sane = t["BM_BareSaneRead300dpi_median"];
-    tj = t["BM_BareTjCompress300dpi_median"];
-    if (scan && sane && tj)
-      printf "  scan to JPEG / (bare SANE read + bare tjCompress2) = %.2f / (%.2f + %.2f) = %.2fx\n",
-        scan, sane, tj, scan / (sane + tj)
-  }' "$work/inprocess.txt"
+in_process() {  # $1: where the working folder is, $2: that folder's parent
+  echo
+  echo "in process (bench_acquire, same run), working folder on $1:"
+  TMPDIR=$2 "$build/bench/bench_acquire" \
+    --benchmark_filter='BM_ScanToJpeg300|BM_BareSaneRead|BM_BareTjCompress|BM_SaneAcquire|BM_ClipboardDib' \
+    --benchmark_min_time=1 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    2>/dev/null | tee "$work/inprocess.txt" | grep '_median' | sed 's/^/  /'
+  awk '/_median/ { t[$1] = $2; c[$1] = $4 }
+    END {
+      scan = t["BM_ScanToJpeg300dpi_median"]; sane = t["BM_BareSaneRead300dpi_median"];
+      tj = t["BM_BareTjCompress300dpi_median"];
+      if (scan && sane && tj)
+        printf "  wall: scan to JPEG / (bare SANE read + bare tjCompress2) = %.2f / (%.2f + %.2f) = %.2fx\n",
+          scan, sane, tj, scan / (sane + tj)
+      scan = c["BM_ScanToJpeg300dpi_median"]; sane = c["BM_BareSaneRead300dpi_median"];
+      tj = c["BM_BareTjCompress300dpi_median"];
+      if (scan && sane && tj)
+        printf "  CPU of the calling thread: %.2f / (%.2f + %.2f) = %.2fx\n",
+          scan, sane, tj, scan / (sane + tj)
+    }' "$work/inprocess.txt"
+}
+in_process disk "$work"
+if [ -n "$shm" ]; then in_process tmpfs "$shm"; fi
 
 jpeg="$work/ours/scanx.jpg"
 size() { stat -c %s "$1"; }
