@@ -1,6 +1,7 @@
 #include "platform/web/RequestCheck.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace folioray::web {
 
@@ -99,6 +100,19 @@ Verdict CheckRequest(const RequestFacts& r, const Policy& policy) {
         if (!IsToken(v.token)) return Refuse(401);
     }
     return v;
+}
+
+bool InsideRoot(const std::string& root, const std::string& path) {
+    namespace fs = std::filesystem;
+    if (root.empty()) return true;
+    if (!fs::path(path).is_absolute()) return false;
+    std::error_code ec;
+    const fs::path r = fs::weakly_canonical(root, ec);
+    if (ec) return false;
+    const fs::path p = fs::weakly_canonical(path, ec);
+    if (ec) return false;
+    const fs::path rel = p.lexically_relative(r);
+    return !rel.empty() && *rel.begin() != "..";
 }
 
 }  // namespace folioray::web

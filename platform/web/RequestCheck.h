@@ -38,5 +38,8 @@ struct Verdict {
 bool IsToken(const std::string& s);
 bool OriginAllowed(const std::string& origin, const Policy& policy);
 Verdict CheckRequest(const RequestFacts& request, const Policy& policy);
+// True when `root` is "" or the absolute `path` names something inside it, after "..",
+// "." and symbolic links are resolved.
+bool InsideRoot(const std::string& root, const std::string& path);
 
 }  // namespace folioray::web

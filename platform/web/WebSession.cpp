@@ -119,19 +119,6 @@ std::string ContentType(const std::string& path) {
     return "application/octet-stream";
 }
 
-// True when `path` names something inside `root` (after resolving "..", links).
-bool Inside(const std::string& root, const std::string& path) {
-    if (root.empty()) return true;
-    if (!fs::path(path).is_absolute()) return false;
-    std::error_code ec;
-    const fs::path r = fs::weakly_canonical(root, ec);
-    if (ec) return false;
-    const fs::path p = fs::weakly_canonical(path, ec);
-    if (ec) return false;
-    const fs::path rel = p.lexically_relative(r);
-    return !rel.empty() && *rel.begin() != "..";
-}
-
 // The FTP layer, made to fail from the moment the page has gone: the wait under way
 // gives up and no new transfer starts, so the upload ends and its connection is closed.
 class AbortableInternet : public Internet {
@@ -226,6 +213,10 @@ class WebSession::Window : public Host, public Preview {
             sane->SetPump([this] { DoEvents(); });
         }
 #endif
+        // First, before anything the new control says.
+        Send({{"ev", "hello"},
+              {"version", FOLIORAY_VERSION_STRING},
+              {"twipsPerPixel", static_cast<int>(kTwipsPerPixel)}});
         ctl_ = std::make_unique<ScanControl>(ports_);
         if (!s_.settings_.root.empty()) ctl_->FilePath(s_.settings_.root);
         ctl_->ScanComplete = [this](std::string& fileName) { RaiseScanComplete(fileName); };
@@ -247,9 +238,6 @@ class WebSession::Window : public Host, public Preview {
     }
 
     void Run() {
-        Send({{"ev", "hello"},
-              {"version", FOLIORAY_VERSION_STRING},
-              {"twipsPerPixel", static_cast<int>(kTwipsPerPixel)}});
         json all = json::array();
         for (int i = 0; i < static_cast<int>(Child::Count); ++i) {
             all.push_back(ChildRecord(ctl_->Children()[static_cast<Child>(i)]));
@@ -473,7 +461,8 @@ class WebSession::Window : public Host, public Preview {
         if (it == answer->end() || !it->is_string()) return;
         // The name is the file a later upload sends: outside the root it would let a page
         // send any of the user's files.
-        if (Inside(s_.settings_.root, it->get<std::string>())) fileName = it->get<std::string>();
+        if (InsideRoot(s_.settings_.root, it->get<std::string>()))
+            fileName = it->get<std::string>();
     }
 
     json ZOrder() const {
@@ -623,7 +612,7 @@ class WebSession::Window : public Host, public Preview {
             c.Quality(v.ToLong());
         } else if (name == "FilePath") {
             const std::string path = v.ToText();
-            if (!Inside(s_.settings_.root, path)) {
+            if (!InsideRoot(s_.settings_.root, path)) {
                 throw MemberError("FilePath must be inside " + s_.settings_.root);
             }
             c.FilePath(path);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/web/RequestCheck.h"
+#include "tests/support/TempDir.h"
 
 namespace folioray::web {
 namespace {
@@ -73,6 +76,26 @@ TEST(RequestCheck, RoutesOnlyWhatThePolicyAllows) {
                   c.expect)
             << c.what;
     }
+}
+
+TEST(RequestCheck, KeepsNamesInsideTheRoot) {
+    test::TempDir tmp;
+    const std::string root = tmp / "root";
+    std::filesystem::create_directories(tmp / "root2");
+    std::filesystem::create_directories(root);
+    std::filesystem::create_directory_symlink(tmp.path(), root + "/out");
+    const std::pair<std::string, bool> cases[] = {
+        {root, true},
+        {root + "/scanx.jpg", true},
+        {root + "/new/scanx.jpg", true},
+        {root + "/../root2/scanx.jpg", false},
+        {tmp / "root2/scanx.jpg", false},  // a sibling whose name starts with the root's
+        {root + "/out/root2/scanx.jpg", false},
+        {"scanx.jpg", false},
+        {"/etc/passwd", false},
+    };
+    for (const auto& [path, inside] : cases) EXPECT_EQ(InsideRoot(root, path), inside) << path;
+    EXPECT_TRUE(InsideRoot("", "/etc/passwd"));
 }
 
 }  // namespace
