@@ -100,18 +100,37 @@ uint64_t GreyToBgrWide(const uint8_t*, uint8_t*, uint64_t) {
 // (Linux 5.14 and later; older kernels refuse the advice and fault as before).
 void AllocatePage(std::vector<uint8_t>& v, size_t size) {
     v.clear();
-    v.reserve(size);
 #if defined(__linux__)
+    constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+    constexpr uintptr_t kHeader = 4096;  // room for the allocator's header, in whole pages
+    // A block that malloc maps on its own, a whole number of huge pages long, starts on a
+    // huge page (Linux 6.7 and later): then the first and last parts of the page go in huge
+    // pages too instead of 4 KiB ones. Worth it from half a huge page up.
+    const bool rounded = size >= kHuge / 2;
+    const size_t reserve = rounded ? ((size + kHeader + kHuge - 1) & ~(kHuge - 1)) - kHeader : size;
+    v.reserve(reserve);
     const auto start = reinterpret_cast<uintptr_t>(v.data());
-    auto advise = [&](uintptr_t unit, int advice) {
-        const uintptr_t first = (start + unit - 1) & ~(unit - 1);
-        const uintptr_t last = (start + size) & ~(unit - 1);
+    const uintptr_t hugeBase = start & ~(kHuge - 1);
+    // Only the allocator's header lies between the boundary and the page: the block is ours.
+    const bool aligned = rounded && start - hugeBase < 64;
+    auto advise = [](uintptr_t first, uintptr_t last, int advice) {
         if (last > first) (void)::madvise(reinterpret_cast<void*>(first), last - first, advice);
     };
     constexpr int kHugePage = 14;       // MADV_HUGEPAGE
     constexpr int kPopulateWrite = 23;  // MADV_POPULATE_WRITE, missing from older headers
-    advise(uintptr_t{2} << 20, kHugePage);
-    advise(static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE)), kPopulateWrite);
+    constexpr int kCollapse = 25;       // MADV_COLLAPSE (Linux 6.1)
+    if (aligned) {
+        advise(hugeBase, hugeBase + reserve + kHeader, kHugePage);
+        // Writing the header has mapped a 4 KiB page there, which keeps the first huge page
+        // from being faulted in whole; it is made one now, while it holds nothing else.
+        advise(hugeBase, hugeBase + kHuge, kCollapse);
+    } else {
+        advise((start + kHuge - 1) & ~(kHuge - 1), (start + size) & ~(kHuge - 1), kHugePage);
+    }
+    const auto unit = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    advise((start + unit - 1) & ~(unit - 1), (start + size) & ~(unit - 1), kPopulateWrite);
+#else
+    v.reserve(size);
 #endif
     v.resize(size);
 }
