@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "folioray2/core_export.h"
+
 namespace folioray {
 
 enum class Child : int {
@@ -75,7 +77,7 @@ struct ChildControl {
     uint32_t interval = 0;
 };
 
-class ChildControls {
+class FOLIORAY_CORE_EXPORT ChildControls {
   public:
     ChildControls();
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "control/ChildControls.h"
+#include "folioray2/core_export.h"
 #include "ports/Picture.h"
 #include "ports/Ports.h"
 #include "runtime/PendingError.h"
@@ -15,7 +16,7 @@
 
 namespace folioray {
 
-class ScanControl {
+class FOLIORAY_CORE_EXPORT ScanControl {
   public:
     // The ports stay owned by the caller and must outlive the control.
     explicit ScanControl(const Ports& ports);
@@ -119,6 +120,6 @@ class ScanControl {
 };
 
 // The default working folder: the user's home folder with a trailing "/".
-std::string DefaultWorkingFolder();
+FOLIORAY_CORE_EXPORT std::string DefaultWorkingFolder();
 
 }  // namespace folioray

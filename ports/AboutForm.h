@@ -3,9 +3,11 @@
 // logic behind them lives with the control; the host only draws and forwards clicks.
 #include <string>
 
+#include "folioray2/core_export.h"
+
 namespace folioray {
 
-class AboutForm {
+class FOLIORAY_CORE_EXPORT AboutForm {
   public:
     virtual ~AboutForm() = default;
 

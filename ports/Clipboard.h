@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "folioray2/core_export.h"
+
 namespace folioray {
 
-class Clipboard {
+class FOLIORAY_CORE_EXPORT Clipboard {
   public:
     virtual ~Clipboard() = default;
     virtual void Clear() = 0;

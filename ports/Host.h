@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "folioray2/core_export.h"
+
 namespace folioray {
 
 struct Picture;
@@ -18,7 +20,7 @@ inline int ToPixels(float twips, float twipsPerPixel) {
     return static_cast<int>(std::lround(twips / twipsPerPixel));
 }
 
-class Host {
+class FOLIORAY_CORE_EXPORT Host {
   public:
     virtual ~Host() = default;
 

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "folioray2/core_export.h"
+
 namespace folioray {
 
 using HINTERNET = intptr_t;
@@ -69,7 +71,7 @@ struct FtpFindData {
     std::string cFileName;
 };
 
-class Internet {
+class FOLIORAY_CORE_EXPORT Internet {
   public:
     virtual ~Internet() = default;
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "folioray2/core_export.h"
+
 namespace folioray {
 
 // I/O type of ijlWrite: compress the whole DIB into the file named in JPGFile.
@@ -52,7 +54,7 @@ struct JPEG_CORE_PROPERTIES {
     void* state;  // the library's own, between ijlInit and ijlFree
 };
 
-class JpegLibrary {
+class FOLIORAY_CORE_EXPORT JpegLibrary {
   public:
     virtual ~JpegLibrary() = default;
     virtual int ijlInit(JPEG_CORE_PROPERTIES* jcprops) = 0;

@@ -7,13 +7,14 @@
 #include <string>
 #include <utility>
 
+#include "folioray2/core_export.h"
 #include "ports/ObjectFactory.h"
 #include "runtime/Text.h"
 #include "runtime/VbError.h"
 
 namespace folioray {
 
-class ObjectRegistry : public ObjectFactory {
+class FOLIORAY_CORE_EXPORT ObjectRegistry : public ObjectFactory {
   public:
     using Maker = std::function<std::unique_ptr<Dispatch>()>;
 

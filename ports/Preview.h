@@ -3,11 +3,12 @@
 // into the control through ScanControl::Image1_* handlers.
 #include <string>
 
+#include "folioray2/core_export.h"
 #include "ports/Picture.h"
 
 namespace folioray {
 
-class Preview {
+class FOLIORAY_CORE_EXPORT Preview {
   public:
     virtual ~Preview() = default;
     // The default property write: load and show this image file.

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "folioray2/core_export.h"
+
 namespace folioray {
 
 using HKEY = uint32_t;
@@ -33,7 +35,7 @@ inline constexpr uint32_t REG_MULTI_SZ = 7;
 inline constexpr uint32_t KEY_ALL_ACCESS = 0xF003F;
 inline constexpr uint32_t KEY_READ = 0x20019;
 
-class Registry {
+class FOLIORAY_CORE_EXPORT Registry {
   public:
     virtual ~Registry() = default;
 

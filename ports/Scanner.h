@@ -2,9 +2,11 @@
 // The image acquisition library: three calls, 16-bit results.
 #include <cstdint>
 
+#include "folioray2/core_export.h"
+
 namespace folioray {
 
-class Scanner {
+class FOLIORAY_CORE_EXPORT Scanner {
   public:
     virtual ~Scanner() = default;
     // 0: no acquisition support on this system.

@@ -5,9 +5,11 @@
 #include <functional>
 #include <string>
 
+#include "folioray2/core_export.h"
+
 namespace folioray {
 
-class PendingError {
+class FOLIORAY_CORE_EXPORT PendingError {
   public:
     bool IsSet() const { return number_ != 0; }
     int32_t Number() const { return number_; }

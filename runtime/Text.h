@@ -3,14 +3,16 @@
 #include <string>
 #include <string_view>
 
+#include "folioray2/core_export.h"
+
 namespace folioray {
 
 // Strips leading and trailing space characters (only ' ', as the control's trims do).
-std::string Trim(std::string_view s);
-std::string ToLower(std::string_view s);
-bool EqualsNoCase(std::string_view a, std::string_view b);
+FOLIORAY_CORE_EXPORT std::string Trim(std::string_view s);
+FOLIORAY_CORE_EXPORT std::string ToLower(std::string_view s);
+FOLIORAY_CORE_EXPORT bool EqualsNoCase(std::string_view a, std::string_view b);
 // True when `s` holds CR, LF or NUL: such text must never reach a line-based protocol.
-bool HasLineBreakOrNul(std::string_view s);
+FOLIORAY_CORE_EXPORT bool HasLineBreakOrNul(std::string_view s);
 
 // Hides `secret` in `text` behind eight signs of a kind the secret lacks. Letters are
 // compared case-folded, code point by code point in UTF-8 (bytes that are not UTF-8 match
@@ -19,6 +21,6 @@ bool HasLineBreakOrNul(std::string_view s);
 // its edge does not touch another), so that a server's text is not cut to pieces by the
 // mask of a one-letter password, which such text gives nothing away about.
 inline constexpr size_t kShortSecret = 4;
-std::string MaskSecret(std::string_view text, std::string_view secret);
+FOLIORAY_CORE_EXPORT std::string MaskSecret(std::string_view text, std::string_view secret);
 
 }  // namespace folioray

@@ -5,9 +5,11 @@
 #include <string>
 #include <variant>
 
+#include "folioray2/core_export.h"
+
 namespace folioray {
 
-class Variant {
+class FOLIORAY_CORE_EXPORT Variant {
   public:
     enum class Type { Empty, Missing, Null, Integer, Long, Double, Boolean, String, Object, Array };
 
@@ -62,6 +64,6 @@ class Variant {
 
 // Parses numeric text as the platform does: surrounding spaces, sign, digits with one
 // decimal point, optional exponent, or &H / &O prefixed integers. False when it is not a number.
-bool ParseNumber(const std::string& text, double& out);
+FOLIORAY_CORE_EXPORT bool ParseNumber(const std::string& text, double& out);
 
 }  // namespace folioray

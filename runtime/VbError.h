@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "folioray2/core_export.h"
+
 namespace folioray {
 
 // Standard error numbers the control raises or reports.
@@ -31,13 +33,13 @@ inline constexpr int32_t kJpegLibrary = 26001;
 }  // namespace err
 
 // The standard description of an error number ("File not found", ...).
-std::string ErrorDescription(int32_t number);
+FOLIORAY_CORE_EXPORT std::string ErrorDescription(int32_t number);
 
 // Maps a POSIX errno to the error number a file operation reports.
 // `path` lets ENOENT tell a missing file from a missing folder.
-int32_t ErrorNumberFromErrno(int e, const std::string& path = {});
+FOLIORAY_CORE_EXPORT int32_t ErrorNumberFromErrno(int e, const std::string& path = {});
 
-class VbError : public std::runtime_error {
+class FOLIORAY_CORE_EXPORT VbError : public std::runtime_error {
   public:
     VbError(int32_t number, std::string source, std::string description);
     explicit VbError(int32_t number);  // standard description, no source
@@ -52,6 +54,6 @@ class VbError : public std::runtime_error {
 };
 
 // Throws the VbError for a failed file operation on `path`.
-[[noreturn]] void ThrowFileError(int e, const std::string& path);
+[[noreturn]] FOLIORAY_CORE_EXPORT void ThrowFileError(int e, const std::string& path);
 
 }  // namespace folioray

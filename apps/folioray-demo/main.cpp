@@ -12,7 +12,7 @@
 #include "apps/folioray-demo/DemoWindow.h"
 #include "control/ScanControl.h"
 #include "platform/qt/DefaultPorts.h"
-#include "platform/qt/ScanControlWidget.h"
+#include "platform/qt/ScanControlWidgetPrivate.h"
 
 namespace {
 
@@ -111,8 +111,9 @@ int main(int argc, char** argv) {
     folioray::DemoWindow window;
     window.show();
     if (parser.isSet(screenshot)) CloseModalsUnattended(&window);
-    if (parser.isSet(device) && window.control().defaultPorts()) {
-        window.control().defaultPorts()->SetScannerDevice(parser.value(device).toStdString());
+    if (parser.isSet(device) && folioray::DefaultPortsOf(window.control())) {
+        folioray::DefaultPortsOf(window.control())
+            ->SetScannerDevice(parser.value(device).toStdString());
     }
     for (const QString& assignment : parser.values(set)) {
         const qsizetype eq = assignment.indexOf(QLatin1Char('='));

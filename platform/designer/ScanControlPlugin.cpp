@@ -29,10 +29,9 @@ QString ScanControlPlugin::whatsThis() const {
         "by FTP and PasteName types its path into the focused field.");
 }
 
-// Hosts include the installed header as <platform/qt/ScanControlWidget.h> below
-// include/folioray2, which Folioray2::Widget puts on their include path.
+// The form's generated code includes the installed entry header, as hosts do.
 QString ScanControlPlugin::includeFile() const {
-    return QStringLiteral("platform/qt/ScanControlWidget.h");
+    return QStringLiteral("folioray2/ScanControlWidget.h");
 }
 
 QIcon ScanControlPlugin::icon() const {

@@ -14,7 +14,7 @@
 #include "platform/qt/QtForms.h"
 #include "platform/qt/QtImages.h"
 #include "platform/qt/QtPreview.h"
-#include "platform/qt/ScanControlWidget.h"
+#include "platform/qt/ScanControlWidgetPrivate.h"
 #include "ports/AboutForm.h"
 #include "ports/Picture.h"
 
@@ -120,11 +120,11 @@ float QtHost::TwipsPerPixelY() {
 }
 
 void QtHost::ExtentChanged(float widthTwips, float heightTwips) {
-    if (widget_) widget_->ApplyExtent(widthTwips, heightTwips);
+    if (widget_) ScanControlWidget::Private::Of(*widget_).ApplyExtent(widthTwips, heightTwips);
 }
 
 void QtHost::ChildChanged(const std::string& childName) {
-    if (widget_) widget_->MirrorChild(childName);
+    if (widget_) ScanControlWidget::Private::Of(*widget_).MirrorChild(childName);
 }
 
 void QtHost::SetFocus(const std::string& childName) {
@@ -178,7 +178,7 @@ bool QtHost::PostMessage(uint32_t msg, uint32_t wParam, uint32_t lParam) {
 
 void QtHost::SetTimer(bool enabled, uint32_t intervalMs) {
     if (!widget_) return;
-    QTimer& timer = widget_->timer1_;
+    QTimer& timer = ScanControlWidget::Private::Of(*widget_).timer1_;
     if (!enabled) {
         timer.stop();
         return;
@@ -203,7 +203,7 @@ void QtHost::PopupMenu(const std::string& menuName, float xTwips, float yTwips) 
     bool chosen = false;
     QObject::connect(paste, &QAction::triggered, menu, [&chosen] { chosen = true; });
 
-    QWidget* anchor = &widget_->preview();
+    QWidget* anchor = &PreviewOf(*widget_);
     const QPoint at(ToPixels(xTwips, TwipsPerPixelX()), ToPixels(yTwips, TwipsPerPixelY()));
     menu->exec(anchor->mapToGlobal(at));
     delete menu.data();

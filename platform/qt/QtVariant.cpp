@@ -3,7 +3,7 @@
 #include <QObject>
 #include <limits>
 
-#include "platform/qt/ScanControlWidget.h"
+#include "platform/qt/ScanControlWidgetPrivate.h"
 
 namespace folioray {
 

@@ -17,6 +17,7 @@
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtHost.h"
 #include "platform/qt/QtPreview.h"
+#include "platform/qt/ScanControlWidgetPrivate.h"
 #include "runtime/ScopedFlag.h"
 
 namespace folioray {
@@ -55,7 +56,7 @@ int ClampToInt(float v) {
 
 }  // namespace
 
-struct ScanControlWidget::Parts {
+struct ScanControlWidget::Private::Parts {
     std::unique_ptr<QtClipboard> clipboard;
     std::unique_ptr<QtHost> host;
     std::unique_ptr<DefaultPorts> defaults;
@@ -71,51 +72,53 @@ struct ScanControlWidget::Parts {
 };
 
 ScanControlWidget::ScanControlWidget(QWidget* parent)
-    : QWidget(parent), parts_(std::make_shared<Parts>()) {
-    parts_->clipboard = std::make_unique<QtClipboard>();
-    clipboard_ = parts_->clipboard.get();
+    : QWidget(parent), d_(std::make_unique<Private>(*this)) {
+    d_->parts_ = std::make_shared<Private::Parts>();
+    d_->parts_->clipboard = std::make_unique<QtClipboard>();
+    d_->clipboard_ = d_->parts_->clipboard.get();
     // The scanner hands its pages over through the same clipboard the control reads.
-    parts_->defaults = std::make_unique<DefaultPorts>(clipboard_);
-    defaults_ = parts_->defaults.get();
-    Build(defaults_->ports());
-    defaults_->Attach(*host_, this);
+    d_->parts_->defaults = std::make_unique<DefaultPorts>(d_->clipboard_);
+    d_->defaults_ = d_->parts_->defaults.get();
+    d_->Build(d_->defaults_->ports());
+    d_->defaults_->Attach(*d_->host_, this);
 }
 
 ScanControlWidget::ScanControlWidget(const Ports& ports, QWidget* parent)
-    : QWidget(parent), parts_(std::make_shared<Parts>()) {
-    Build(ports);
+    : QWidget(parent), d_(std::make_unique<Private>(*this)) {
+    d_->parts_ = std::make_shared<Private::Parts>();
+    d_->Build(ports);
 }
 
 ScanControlWidget::~ScanControlWidget() {
-    timer1_.stop();
-    if (parts_.use_count() > 1) {
+    d_->timer1_.stop();
+    if (d_->parts_.use_count() > 1) {
         // A call into the core waits further down the stack: its parts stay until it
         // returns, without this widget.
-        host_->Detach();
-        if (defaults_) defaults_->Detach();
-        if (preview_) {
-            preview_->hide();
-            preview_->setParent(nullptr);
-            parts_->ownsPreview = true;
+        d_->host_->Detach();
+        if (d_->defaults_) d_->defaults_->Detach();
+        if (d_->preview_) {
+            d_->preview_->hide();
+            d_->preview_->setParent(nullptr);
+            d_->parts_->ownsPreview = true;
         }
     }
-    parts_.reset();
+    d_->parts_.reset();
 }
 
-void ScanControlWidget::Build(const Ports& given) {
-    setObjectName(QStringLiteral("ScanControl"));
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    QFont small = font();
+void ScanControlWidget::Private::Build(const Ports& given) {
+    q.setObjectName(QStringLiteral("ScanControl"));
+    q.setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    QFont small = q.font();
     small.setPixelSize(11);
-    setFont(small);
+    q.setFont(small);
 
-    parts_->host = std::make_unique<QtHost>(*this);
+    parts_->host = std::make_unique<QtHost>(q);
     host_ = parts_->host.get();
     if (!clipboard_) {
         parts_->clipboard = std::make_unique<QtClipboard>();
         clipboard_ = parts_->clipboard.get();
     }
-    preview_ = new QtPreview(this);
+    preview_ = new QtPreview(&q);
     parts_->preview = preview_;
     preview_->setObjectName(QStringLiteral("Image1"));
 
@@ -131,24 +134,24 @@ void ScanControlWidget::Build(const Ports& given) {
     ScanControl* core = control_;
     const ChildControls& kids = core->Children();
     for (Child c : kPushButtons) {
-        auto* button = new QPushButton(this);
+        auto* button = new QPushButton(&q);
         button->setObjectName(QString::fromStdString(kids[c].name));
         button->setAutoDefault(false);
         widgets_[c] = button;
     }
     for (Child c : kPictureButtons) {
-        auto* button = new PictureButton(this);
+        auto* button = new PictureButton(&q);
         button->setObjectName(QString::fromStdString(kids[c].name));
         widgets_[c] = button;
     }
     auto click = [this](Child c, void (ScanControl::*handler)()) {
-        connect(static_cast<QAbstractButton*>(widgets_[c]), &QAbstractButton::clicked, this,
-                [this, handler] {
-                    const std::shared_ptr<Parts> keep = parts_;
-                    const QPointer<ScanControlWidget> self(this);
-                    (keep->control.get()->*handler)();
-                    if (self) NotifyChanges();
-                });
+        QObject::connect(static_cast<QAbstractButton*>(widgets_[c]), &QAbstractButton::clicked, &q,
+                         [this, handler] {
+                             const std::shared_ptr<Parts> keep = parts_;
+                             const QPointer<ScanControlWidget> self(&q);
+                             (keep->control.get()->*handler)();
+                             if (self) NotifyChanges();
+                         });
     };
     click(Child::Command1, &ScanControl::Command1_Click);
     click(Child::Command2, &ScanControl::Command2_Click);
@@ -161,7 +164,7 @@ void ScanControlWidget::Build(const Ports& given) {
     click(Child::Icon5, &ScanControl::Icon5_Click);
     click(Child::Icon6, &ScanControl::Icon6_Click);
 
-    auto* text1 = new QLineEdit(this);
+    auto* text1 = new QLineEdit(&q);
     text1->setObjectName(QStringLiteral("Text1"));
     text1->setReadOnly(true);
     text1->setAlignment(Qt::AlignCenter);
@@ -169,81 +172,91 @@ void ScanControlWidget::Build(const Ports& given) {
     tip.setColor(QPalette::Base, tip.color(QPalette::ToolTipBase));
     tip.setColor(QPalette::Text, tip.color(QPalette::ToolTipText));
     text1->setPalette(tip);
-    text1->installEventFilter(this);
+    text1->installEventFilter(&q);
     widgets_[Child::Text1] = text1;
 
-    auto* text2 = new QPlainTextEdit(this);
+    auto* text2 = new QPlainTextEdit(&q);
     text2->setObjectName(QStringLiteral("Text2"));
-    connect(text2, &QPlainTextEdit::textChanged, this, [this, text2] {
+    QObject::connect(text2, &QPlainTextEdit::textChanged, &q, [this, text2] {
         if (mirroringText2_) return;
         const std::string text = ToModelText(text2->toPlainText());
         if (control_->Children()[Child::Text2].caption != text) control_->SetEditorText(text);
     });
     widgets_[Child::Text2] = text2;
 
-    auto* pb = new QProgressBar(this);
+    auto* pb = new QProgressBar(&q);
     pb->setObjectName(QStringLiteral("PB"));
     pb->setTextVisible(false);
     widgets_[Child::PB] = pb;
 
     timer1_.setObjectName(QStringLiteral("Timer1"));
-    connect(&timer1_, &QTimer::timeout, this, [this] {
+    QObject::connect(&timer1_, &QTimer::timeout, &q, [this] {
         const std::shared_ptr<Parts> keep = parts_;
         keep->control->Timer1_Timer();
     });
 
     // Qt passes the name by value, so that scripts and queued connections can take it.
     // Qt's pointer: the event may come after the widget is gone (deleted during the scan).
-    control_->ScanComplete = [self = QPointer<ScanControlWidget>(this)](std::string& FileName) {
+    control_->ScanComplete = [self = QPointer<ScanControlWidget>(&q)](std::string& FileName) {
         if (!self) return;
-        self->NotifyChanges();
+        self->d_->NotifyChanges();
         emit self->ScanComplete(QString::fromStdString(FileName));
     };
 
     MirrorAll();
-    const QMetaObject* meta = metaObject();
+    const QMetaObject* meta = q.metaObject();
     for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
-        notified_.push_back(meta->property(i).read(this));
+        notified_.push_back(meta->property(i).read(&q));
     }
 }
 
-void ScanControlWidget::NotifyChanges() {
-    const QMetaObject* meta = metaObject();
+void ScanControlWidget::Private::NotifyChanges() {
+    const QMetaObject* meta = q.metaObject();
     for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
         const QMetaProperty property = meta->property(i);
-        QVariant now = property.read(this);
+        QVariant now = property.read(&q);
         QVariant& was = notified_[static_cast<size_t>(i - meta->propertyOffset())];
         if (!property.hasNotifySignal() || now == was) continue;
         was = now;
         // A QVariant property's signal takes the variant itself, the others its content.
         const bool isVariant = property.metaType() == QMetaType::fromType<QVariant>();
         property.notifySignal().invoke(
-            this, Qt::DirectConnection,
+            &q, Qt::DirectConnection,
             QGenericArgument(property.metaType().name(), isVariant ? &now : now.constData()));
     }
 }
 
+ScanControl& ScanControlWidget::control() {
+    return *d_->control_;
+}
+const ScanControl& ScanControlWidget::control() const {
+    return *d_->control_;
+}
+const Ports& ScanControlWidget::ports() const {
+    return d_->ports_;
+}
+
 QWidget* ScanControlWidget::childWidget(const QString& name) const {
-    const ChildControl* record = control_->Children().Find(name.toStdString());
+    const ChildControl* record = d_->control_->Children().Find(name.toStdString());
     if (!record) return nullptr;
-    for (const auto& [id, widget] : widgets_) {
-        if (&control_->Children()[id] == record) return widget;
+    for (const auto& [id, widget] : d_->widgets_) {
+        if (&d_->control_->Children()[id] == record) return widget;
     }
     return nullptr;
 }
 
 void ScanControlWidget::setKeyTarget(QWidget* target) {
-    host_->setKeyTarget(target);
+    d_->host_->setKeyTarget(target);
 }
 
-void ScanControlWidget::MirrorAll() {
+void ScanControlWidget::Private::MirrorAll() {
     const ChildControls& kids = control_->Children();
     for (int i = 0; i < static_cast<int>(Child::Count); ++i) {
         MirrorChild(kids[static_cast<Child>(i)].name);
     }
 }
 
-void ScanControlWidget::MirrorChild(const std::string& name) {
+void ScanControlWidget::Private::MirrorChild(const std::string& name) {
     const ChildControls& kids = control_->Children();
     const ChildControl* record = kids.Find(name);
     QWidget* w = nullptr;
@@ -257,8 +270,8 @@ void ScanControlWidget::MirrorChild(const std::string& name) {
     }
     if (record && w) {
         const ChildControl& c = *record;
-        const float tpx = TwipsPerPixelX(this);
-        const float tpy = TwipsPerPixelY(this);
+        const float tpx = TwipsPerPixelX(&q);
+        const float tpy = TwipsPerPixelY(&q);
         const QRect r(ToPixels(c.left, tpx), ToPixels(c.top, tpy),
                       std::max(0, ToPixels(c.width, tpx)), std::max(0, ToPixels(c.height, tpy)));
         if (w->geometry() != r) w->setGeometry(r);
@@ -298,7 +311,7 @@ void ScanControlWidget::MirrorChild(const std::string& name) {
     ApplyZOrder();
 }
 
-void ScanControlWidget::ApplyZOrder() {
+void ScanControlWidget::Private::ApplyZOrder() {
     const std::vector<Child>& order = control_->Children().ZOrder();
     if (order == appliedZOrder_) return;
     for (Child c : order) {
@@ -308,48 +321,48 @@ void ScanControlWidget::ApplyZOrder() {
     appliedZOrder_ = order;
 }
 
-QSize ScanControlWidget::ModelExtentPixels() const {
-    return {ToPixels(control_->Width(), TwipsPerPixelX(this)),
-            ToPixels(control_->Height(), TwipsPerPixelY(this))};
+QSize ScanControlWidget::Private::ModelExtentPixels() const {
+    return {ToPixels(control_->Width(), TwipsPerPixelX(&q)),
+            ToPixels(control_->Height(), TwipsPerPixelY(&q))};
 }
 
-void ScanControlWidget::ApplyExtent(float widthTwips, float heightTwips) {
-    const QSize size(ToPixels(widthTwips, TwipsPerPixelX(this)),
-                     ToPixels(heightTwips, TwipsPerPixelY(this)));
+void ScanControlWidget::Private::ApplyExtent(float widthTwips, float heightTwips) {
+    const QSize size(ToPixels(widthTwips, TwipsPerPixelX(&q)),
+                     ToPixels(heightTwips, TwipsPerPixelY(&q)));
     // The core has its extent already and lays out by itself; the resize that follows
     // must not hand it back.
     {
         const ScopedFlag applying(applyingExtent_);
-        resize(size);
+        q.resize(size);
     }
-    updateGeometry();
+    q.updateGeometry();
 }
 
 void ScanControlWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (applyingExtent_) return;
-    if (control_->Width() > 0 && size() == ModelExtentPixels()) return;  // our own extent
-    control_->Resize(static_cast<float>(width()) * TwipsPerPixelX(this),
-                     static_cast<float>(height()) * TwipsPerPixelY(this));
+    if (d_->applyingExtent_) return;
+    if (d_->control_->Width() > 0 && size() == d_->ModelExtentPixels()) return;  // our own extent
+    d_->control_->Resize(static_cast<float>(width()) * TwipsPerPixelX(this),
+                         static_cast<float>(height()) * TwipsPerPixelY(this));
 }
 
-void ScanControlWidget::SyncExtent() {
+void ScanControlWidget::Private::SyncExtent() {
     // Until it is shown, the widget holds back its resize events: a property that lays
     // out must start from the size the container gave, not from none.
-    if (applyingExtent_ || !testAttribute(Qt::WA_PendingResizeEvent)) return;
-    if (control_->Width() > 0 && size() == ModelExtentPixels()) return;
-    control_->Resize(static_cast<float>(width()) * TwipsPerPixelX(this),
-                     static_cast<float>(height()) * TwipsPerPixelY(this));
+    if (applyingExtent_ || !q.testAttribute(Qt::WA_PendingResizeEvent)) return;
+    if (control_->Width() > 0 && q.size() == ModelExtentPixels()) return;
+    control_->Resize(static_cast<float>(q.width()) * TwipsPerPixelX(&q),
+                     static_cast<float>(q.height()) * TwipsPerPixelY(&q));
 }
 
 QSize ScanControlWidget::sizeHint() const {
-    if (control_->Width() > 0 && control_->Height() > 0) return ModelExtentPixels();
+    if (d_->control_->Width() > 0 && d_->control_->Height() > 0) return d_->ModelExtentPixels();
     return {400, 200};
 }
 
 bool ScanControlWidget::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn && watched == widgets_.at(Child::Text1)) {
-        control_->Text1_GotFocus();
+    if (event->type() == QEvent::FocusIn && watched == d_->widgets_.at(Child::Text1)) {
+        d_->control_->Text1_GotFocus();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -357,91 +370,91 @@ bool ScanControlWidget::eventFilter(QObject* watched, QEvent* event) {
 // ---- Properties and methods.
 
 int ScanControlWidget::FullScreen() const {
-    return control_->FullScreen();
+    return d_->control_->FullScreen();
 }
 void ScanControlWidget::setFullScreen(int v) {
-    SyncExtent();
-    control_->FullScreen(v);
-    NotifyChanges();
+    d_->SyncExtent();
+    d_->control_->FullScreen(v);
+    d_->NotifyChanges();
 }
 int ScanControlWidget::ButtonStyle() const {
-    return control_->ButtonStyle();
+    return d_->control_->ButtonStyle();
 }
 void ScanControlWidget::setButtonStyle(int v) {
-    SyncExtent();
-    control_->ButtonStyle(v);
-    NotifyChanges();
+    d_->SyncExtent();
+    d_->control_->ButtonStyle(v);
+    d_->NotifyChanges();
 }
 QString ScanControlWidget::CurrentName() const {
-    return QString::fromStdString(control_->CurrentName());
+    return QString::fromStdString(d_->control_->CurrentName());
 }
 QVariant ScanControlWidget::ShowModeButton() const {
-    return FromVariant(control_->ShowModeButton());
+    return FromVariant(d_->control_->ShowModeButton());
 }
 void ScanControlWidget::setShowModeButton(const QVariant& v) {
-    SyncExtent();
-    control_->ShowModeButton(ToVariant(v));
-    NotifyChanges();
+    d_->SyncExtent();
+    d_->control_->ShowModeButton(ToVariant(v));
+    d_->NotifyChanges();
 }
 QVariant ScanControlWidget::SaveAsPDF() const {
-    return FromVariant(control_->SaveAsPDF());
+    return FromVariant(d_->control_->SaveAsPDF());
 }
 void ScanControlWidget::setSaveAsPDF(const QVariant& v) {
-    control_->SaveAsPDF(ToVariant(v));
-    NotifyChanges();
+    d_->control_->SaveAsPDF(ToVariant(v));
+    d_->NotifyChanges();
 }
 int ScanControlWidget::ControlMode() const {
-    return control_->ControlMode();
+    return d_->control_->ControlMode();
 }
 void ScanControlWidget::setControlMode(int v) {
-    SyncExtent();
-    control_->ControlMode(v);
-    NotifyChanges();
+    d_->SyncExtent();
+    d_->control_->ControlMode(v);
+    d_->NotifyChanges();
 }
 int ScanControlWidget::ImageWidth() const {
-    return control_->ImageWidth();
+    return d_->control_->ImageWidth();
 }
 int ScanControlWidget::ImageHeight() const {
-    return control_->ImageHeight();
+    return d_->control_->ImageHeight();
 }
 int ScanControlWidget::ImageSize() const {
-    return control_->ImageSize();
+    return d_->control_->ImageSize();
 }
 int ScanControlWidget::Quality() const {
-    return control_->Quality();
+    return d_->control_->Quality();
 }
 void ScanControlWidget::setQuality(int v) {
-    control_->Quality(v);
-    NotifyChanges();
+    d_->control_->Quality(v);
+    d_->NotifyChanges();
 }
 QString ScanControlWidget::FilePath() const {
-    return QString::fromStdString(control_->FilePath());
+    return QString::fromStdString(d_->control_->FilePath());
 }
 void ScanControlWidget::setFilePath(const QString& v) {
-    control_->FilePath(v.toStdString());
-    NotifyChanges();
+    d_->control_->FilePath(v.toStdString());
+    d_->NotifyChanges();
 }
 
 bool ScanControlWidget::ScanDialog() const {
-    return defaults_ && defaults_->ScanDialog();
+    return d_->defaults_ && d_->defaults_->ScanDialog();
 }
 void ScanControlWidget::setScanDialog(bool on) {
-    if (defaults_) defaults_->SetScanDialog(on);
-    NotifyChanges();
+    if (d_->defaults_) d_->defaults_->SetScanDialog(on);
+    d_->NotifyChanges();
 }
 
 // The calls that pump messages hold the parts: the widget may be deleted meanwhile.
 void ScanControlWidget::StartScan() {
-    const std::shared_ptr<Parts> keep = parts_;
+    const std::shared_ptr<Private::Parts> keep = d_->parts_;
     const QPointer<ScanControlWidget> self(this);
     keep->control->StartScan();
-    if (self) NotifyChanges();
+    if (self) d_->NotifyChanges();
 }
 void ScanControlWidget::SetSize(int xWidth, int yHeight) {
-    control_->SetSize(xWidth, yHeight);
+    d_->control_->SetSize(xWidth, yHeight);
 }
 void ScanControlWidget::PasteName() {
-    const std::shared_ptr<Parts> keep = parts_;
+    const std::shared_ptr<Private::Parts> keep = d_->parts_;
     keep->control->PasteName();
 }
 
@@ -450,7 +463,7 @@ QString ScanControlWidget::UploadFile(const QVariant& vServer, const QVariant& v
                                       const QVariant& vRemoteFileName,
                                       const QVariant& vRemoteDirectory) {
     const Variant missing = Variant::Missing();
-    const std::shared_ptr<Parts> keep = parts_;
+    const std::shared_ptr<Private::Parts> keep = d_->parts_;
     return QString::fromStdString(
         keep->control->UploadFile(ToVariant(vServer), ToVariant(vUserName), ToVariant(vPassword),
                                   ToVariant(vFTPMode, missing), ToVariant(vRemoteFileName, missing),

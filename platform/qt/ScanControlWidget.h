@@ -2,33 +2,18 @@
 // ScanControl as a Qt widget: owns the portable core, mirrors its child records onto
 // real widgets and delivers their events. Properties, methods and the ScanComplete
 // event are also reachable through the meta-object system, so a host can script it.
-#include <QPointer>
-#include <QTimer>
 #include <QVariant>
 #include <QWidget>
-#include <map>
 #include <memory>
-#include <string>
-#include <vector>
 
-#include "control/ChildControls.h"
+#include "folioray2/widget_export.h"
 #include "ports/Ports.h"
-#include "runtime/Variant.h"
 
 namespace folioray {
 
 class ScanControl;
-class QtHost;
-class QtClipboard;
-class QtPreview;
-class DefaultPorts;
 
-// Script values to the core's Variant and back. An invalid QVariant is `invalid`
-// (Empty for a property value, Missing for an omitted argument).
-Variant ToVariant(const QVariant& value, Variant invalid = Variant());
-QVariant FromVariant(const Variant& value);
-
-class ScanControlWidget : public QWidget {
+class FOLIORAY_WIDGET_EXPORT ScanControlWidget : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int FullScreen READ FullScreen WRITE setFullScreen NOTIFY FullScreenChanged)
     Q_PROPERTY(int ButtonStyle READ ButtonStyle WRITE setButtonStyle NOTIFY ButtonStyleChanged)
@@ -82,13 +67,10 @@ class ScanControlWidget : public QWidget {
                                    const QVariant& vRemoteDirectory = QVariant());
     Q_INVOKABLE void PasteName();
 
-    ScanControl& control() { return *control_; }
-    const ScanControl& control() const { return *control_; }
-    QtHost& host() { return *host_; }
-    QtPreview& preview() { return *preview_; }
-    const Ports& ports() const { return ports_; }
-    // The default adapters (the first constructor only, else null).
-    DefaultPorts* defaultPorts() { return defaults_; }
+    // The core behind the widget, and the ports it was given (the Qt ones filled in).
+    ScanControl& control();
+    const ScanControl& control() const;
+    const Ports& ports() const;
     // The real widget of a child ("Command1", "Icon2", "Image1", "Text2", "PB"...).
     QWidget* childWidget(const QString& name) const;
     // Where PasteName types: null means the focused widget of this control's window.
@@ -117,36 +99,12 @@ class ScanControlWidget : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+  public:
+    // The widget's own parts (platform/qt/ScanControlWidgetPrivate.h); opaque to hosts.
+    struct Private;
+
   private:
-    friend class QtHost;
-
-    void Build(const Ports& ports);
-    void MirrorChild(const std::string& name);
-    void MirrorAll();
-    void ApplyZOrder();
-    void ApplyExtent(float widthTwips, float heightTwips);
-    QSize ModelExtentPixels() const;
-    void SyncExtent();
-    // Signals each property whose value differs from the one last signalled.
-    void NotifyChanges();
-
-    // The core and the adapters it uses. A call into the core holds a reference, so that
-    // a widget deleted while the call waits (from a timer, during an upload) leaves them
-    // alive, cut loose from it, until the call returns.
-    struct Parts;
-    std::shared_ptr<Parts> parts_;
-    QtClipboard* clipboard_ = nullptr;
-    QtHost* host_ = nullptr;
-    DefaultPorts* defaults_ = nullptr;
-    QtPreview* preview_ = nullptr;
-    Ports ports_;
-    ScanControl* control_ = nullptr;
-    std::map<Child, QWidget*> widgets_;
-    std::vector<Child> appliedZOrder_;
-    QTimer timer1_;
-    bool applyingExtent_ = false;
-    bool mirroringText2_ = false;
-    std::vector<QVariant> notified_;  // by property index, from the first one of this class
+    std::unique_ptr<Private> d_;
 };
 
 }  // namespace folioray

@@ -18,7 +18,7 @@
 #include <QtUiTools/QUiLoader>
 #include <memory>
 
-#include "platform/qt/ScanControlWidget.h"
+#include "folioray2/ScanControlWidget.h"
 #include "tests/qt/QtTestSupport.h"
 #include "tests/support/TempDir.h"
 
@@ -109,7 +109,7 @@ TEST_F(DesignerFormEditorTest, PropertiesAreEditedByTheirOwnNamesAndSavedWithThe
     EXPECT_EQ(control->Quality(), 85);
     EXPECT_EQ(control->ButtonStyle(), 1);
     const QString saved = form->contents();
-    EXPECT_TRUE(saved.contains(QStringLiteral("<header>platform/qt/ScanControlWidget.h</header>")))
+    EXPECT_TRUE(saved.contains(QStringLiteral("<header>folioray2/ScanControlWidget.h</header>")))
         << saved.toStdString();
 
     QUiLoader loader;

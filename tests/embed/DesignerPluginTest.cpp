@@ -6,7 +6,7 @@
 #include <QtUiTools/QUiLoader>
 #include <memory>
 
-#include "platform/qt/ScanControlWidget.h"
+#include "folioray2/ScanControlWidget.h"
 #include "tests/qt/QtTestSupport.h"
 
 namespace folioray {

@@ -34,7 +34,7 @@
 #include "platform/qt/QtHost.h"
 #include "platform/qt/QtImages.h"
 #include "platform/qt/QtPreview.h"
-#include "platform/qt/ScanControlWidget.h"
+#include "platform/qt/ScanControlWidgetPrivate.h"
 #include "tests/acquire/SaneTestDevice.h"
 #include "tests/qt/QtTestSupport.h"
 #include "tests/support/TempDir.h"
@@ -108,7 +108,7 @@ struct HostForm {
         form.show();
         Pump();
     }
-    QtPreview& preview() { return control->preview(); }
+    QtPreview& preview() { return PreviewOf(*control); }
 
     QWidget form;
     ScanControlWidget* control;
@@ -119,7 +119,7 @@ struct HostForm {
 
 TEST(QtHostCursor, HourglassIsUndoneByOneReturnAndLeavesOtherOverridesAlone) {
     HostForm page;
-    QtHost& host = page.control->host();
+    QtHost& host = HostOf(*page.control);
     QApplication::setOverrideCursor(Qt::CrossCursor);  // the host's own
     host.SetMousePointer(MousePointer::Hourglass);
     host.SetMousePointer(MousePointer::Hourglass);
@@ -134,7 +134,7 @@ TEST(QtHostCursor, HourglassIsUndoneByOneReturnAndLeavesOtherOverridesAlone) {
     // A control destroyed under the hourglass gives the cursor back.
     {
         ScanControlWidget control{Ports{}};
-        control.host().SetMousePointer(MousePointer::Hourglass);
+        HostOf(control).SetMousePointer(MousePointer::Hourglass);
     }
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -283,7 +283,7 @@ TEST(QtHostScan, ScansFromTheChosenSourceWithItsSettingsAndCancelsWhileTheWindow
                 << x << "," << y;
         }
     }
-    EXPECT_EQ(control->preview().image().width(), control->ImageWidth());
+    EXPECT_EQ(PreviewOf(*control).image().width(), control->ImageWidth());
 
     // A control made afterwards (the next run) starts from the chosen source and from the
     // saved settings, not from what the device still holds of this scan.
@@ -454,7 +454,7 @@ TEST(QtImagesDib, WrittenDibIsTwentyFourBitBottomUpWithPaddedRows) {
 TEST(QtPreviewPort, LoadsAndHandsBackThePictureOrReportsInvalidPicture) {
     test::TempDir dir;
     ScanControlWidget w{Ports{}};
-    QtPreview& preview = w.preview();
+    QtPreview& preview = PreviewOf(w);
     EXPECT_TRUE(preview.PreviewPicture().Empty());
 
     const QImage img = Sample(30, 20);
