@@ -8,8 +8,10 @@ function(folioray_hidden_library name)
     CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
   target_sources(${name} PRIVATE $<TARGET_OBJECTS:${name}_objects> ${ARGN})
   if(BUILD_SHARED_LIBS)
-    add_library(${name}_internal STATIC $<TARGET_OBJECTS:${name}_objects> ${ARGN})
-    target_link_libraries(${name}_internal PUBLIC ${name})
+    # Not linked to <name> itself: a program holding both copies would have two of each
+    # exported global (a widget's meta-object), and the sanitizer rightly refuses that.
+    add_library(${name}_internal STATIC ${ARGN})
+    target_link_libraries(${name}_internal PUBLIC ${name}_objects)
   else()
     add_library(${name}_internal INTERFACE)
     target_link_libraries(${name}_internal INTERFACE ${name})
