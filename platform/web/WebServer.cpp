@@ -182,7 +182,6 @@ class Connection : public std::enable_shared_from_this<Connection> {
         ws->set_option(timeouts);
         ws->set_option(websocket::stream_base::decorator(
             [](websocket::response_type& r) { r.set(http::field::server, "folioray-service"); }));
-        ws->read_message_max(kMaxMessageBytes);
         auto request = std::make_shared<http::request<http::string_body>>(std::move(request_));
         WebServer& server = server_;
         ws->async_accept(*request, [ws, request, token, &server](beast::error_code ec) {

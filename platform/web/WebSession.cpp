@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "control/ScanControl.h"
 #include "folioray2/version.h"
@@ -647,7 +648,7 @@ WebSession::~WebSession() = default;
 
 void WebSession::Start(std::function<void()> ended) {
     ended_ = std::move(ended);
-    socket_.read_message_max(kMaxMessageBytes);
+    socket_.read_message_max(0);  // bounded in Read
     socket_.auto_fragment(false);
     Read();
     std::thread([self = shared_from_this()]() mutable {
@@ -660,8 +661,8 @@ void WebSession::Start(std::function<void()> ended) {
         // The control and its devices are gone; the socket is the network thread's.
         WebSession& s = *self;
         boost::asio::post(s.socket_.get_executor(), [self = std::move(self)] {
-            self->closing_ = true;
-            if (self->socket_.is_open()) {
+            const bool closing = std::exchange(self->closing_, true);
+            if (!closing && self->socket_.is_open()) {
                 self->socket_.async_close(boost::beast::websocket::close_code::normal,
                                           [self](boost::beast::error_code) {});
             }
@@ -686,10 +687,18 @@ std::optional<std::pair<std::string, std::string>> WebSession::PreviewFile() con
 }
 
 void WebSession::Read() {
-    socket_.async_read(
-        readBuffer_, [self = shared_from_this()](boost::beast::error_code ec, size_t) {
-            // A message over the bound has failed the read, and the socket closes with 1009.
+    socket_.async_read_some(
+        readBuffer_, 64 * 1024, [self = shared_from_this()](boost::beast::error_code ec, size_t) {
             if (ec) return self->Lost();
+            if (self->readBuffer_.size() > kMaxMessageBytes) {
+                // Beast's own bound resets the connection with the rest of the message
+                // unread, and the page loses the close frame; this close drains it first.
+                self->closing_ = true;
+                return self->socket_.async_close(
+                    boost::beast::websocket::close_code::too_big,
+                    [self](boost::beast::error_code) { self->Lost(); });
+            }
+            if (!self->socket_.is_message_done()) return self->Read();
             if (self->socket_.got_text()) {
                 std::string text = boost::beast::buffers_to_string(self->readBuffer_.data());
                 {
