@@ -23,7 +23,10 @@ const procs = [];
 let browser, base, ftpPort, publicOrigin, publicServer, hangingFtp;
 
 const freePort = () => new Promise((resolve) => {
-  const s = net.createServer().listen(0, '127.0.0.1', () => s.close(() => resolve(s.address().port)));
+  const s = net.createServer().listen(0, '127.0.0.1', () => {
+    const { port } = s.address();
+    s.close(() => resolve(port));
+  });
 });
 
 function start(cmd, args, env, readyLine) {
@@ -70,7 +73,14 @@ async function openPage(url = `${base}/demo`) {
     window.events = [];
     for (const type of ['ScanComplete', 'progress', 'messagebox'])
       el.addEventListener(type, (e) => window.events.push({ type, ...e.detail }));
-    await el.ready.catch(() => {});
+  });
+  await page.waitForFunction(() => {
+    const el = document.querySelector('scan-control');
+    return el.connected || !el.shadowRoot.querySelector('.notice').hidden;
+  });
+  await page.evaluate(async () => {
+    const el = document.querySelector('scan-control');
+    if (el.connected) await el.ready;
   });
   return page;
 }
@@ -129,13 +139,14 @@ before(async () => {
   const publicPort = publicServer.address().port;
   publicOrigin = `https://public.test:${publicPort}`;
 
-  const m = await start(serviceBin, ['--port', '0', '--config', path.join(tmp, 'none.conf'),
-    '--allow-origin', publicOrigin], { HOME: tmp, SANE_CONFIG_DIR: sane }, /listening on (http:\/\/127\.0\.0\.1:\d+)/);
+  const m = await start(serviceBin, ['--port', '0', '--allow-origin', publicOrigin],
+    { HOME: tmp, XDG_CONFIG_HOME: tmp, SANE_CONFIG_DIR: sane }, /listening on (http:\/\/127\.0\.0\.1:\d+)/);
   base = m[1];
 
   browser = await puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
+    protocolTimeout: 30000,
     args: ['--no-sandbox', '--host-resolver-rules=MAP public.test 127.0.0.1',
       `--ip-address-space-overrides=127.0.0.1:${publicPort}=public`, `--ignore-certificate-errors-spki-list=${spki}`],
   });
@@ -257,17 +268,19 @@ test('the service refuses foreign origins, hosts, tokens and oversized messages,
 test('a page closed mid-scan or mid-upload releases the device and the connection; the next page works', async () => {
   // An FTP peer that takes the file and never confirms it.
   let peerClosed = false;
+  const held = []; // the data side, let go at the end so that node can exit
   hangingFtp = net.createServer((c) => {
     c.write('220 hanging\r\n');
-    c.on('close', () => (peerClosed = true));
+    c.on('error', () => {}).on('close', () => (peerClosed = true));
     c.on('data', (d) => {
       for (const line of String(d).split('\r\n').filter(Boolean)) {
         const cmd = line.split(' ')[0].toUpperCase();
         if (cmd === 'EPSV' || cmd === 'PASV') {
-          const data = net.createServer((s) => s.pause()).listen(0, '127.0.0.1', () => {
+          const data = net.createServer((s) => held.push(s.pause().on('error', () => {})));
+          held.push(data.listen(0, '127.0.0.1', () => {
             const p = data.address().port;
             c.write(cmd === 'EPSV' ? `229 Entering (|||${p}|)\r\n` : `227 Entering (127,0,0,1,${p >> 8},${p & 255})\r\n`);
-          });
+          }));
         } else c.write({ USER: '331 ok\r\n', PASS: '230 ok\r\n', PWD: '257 "/"\r\n', STOR: '150 go\r\n' }[cmd] ?? '200 ok\r\n');
       }
     });
@@ -276,7 +289,7 @@ test('a page closed mid-scan or mid-upload releases the device and the connectio
 
   let page = await openPage();
   await setProp(page, 'FilePath', out);
-  page.evaluate(() => document.querySelector('scan-control').StartScan().catch(() => {}));
+  page.evaluate(() => document.querySelector('scan-control').StartScan()).catch(() => {});
   await page.waitForSelector('scan-control >>> .surface.wait');
   await page.close();
 
@@ -284,11 +297,13 @@ test('a page closed mid-scan or mid-upload releases the device and the connectio
   await setProp(page, 'FilePath', out);
   await call(page, 'StartScan');
   assert.equal(await eventsOf(page, 'ScanComplete').then((e) => e.length), 1);
-  page.evaluate((port) => document.querySelector('scan-control').UploadFile(`127.0.0.1:${port}`, 'u', 'p', 1)
-    .catch(() => {}), hangingFtp.address().port);
+  const port = hangingFtp.address().port;
+  page.evaluate((p) => document.querySelector('scan-control').UploadFile(`127.0.0.1:${p}`, 'u', 'p', 1), port)
+    .catch(() => {});
   await until('the upload to start', () => eventsOf(page, 'progress').then((e) => e.length));
   await page.close();
   await until('the FTP connection to be released', () => peerClosed);
+  for (const h of held) h.destroy?.() ?? h.close();
 
   page = await openPage();
   await setProp(page, 'FilePath', out);

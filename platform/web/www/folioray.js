@@ -195,6 +195,11 @@ export class ScanControlElement extends HTMLElement {
     this._newReady();
   }
 
+  // Whether the session is open; `ready` settles when that changes.
+  get connected() {
+    return !!this._ws && this._ws.readyState === WebSocket.OPEN;
+  }
+
   get service() {
     return (this.getAttribute('service') || DEFAULT_SERVICE).replace(/\/+$/, '');
   }
@@ -393,7 +398,8 @@ export class ScanControlElement extends HTMLElement {
       case 'TextBox':
       case 'MultiLineTextBox':
         n.disabled = !rec.enabled;
-        if (n.value !== fromModelText(rec.caption)) n.value = fromModelText(rec.caption);
+        // While the user types, the model echoes texts already overtaken.
+        if (this._root.activeElement !== n && n.value !== fromModelText(rec.caption)) n.value = fromModelText(rec.caption);
         break;
       case 'ProgressBar': {
         const span = (rec.max - rec.min) || 1;
