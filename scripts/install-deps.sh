@@ -26,8 +26,10 @@ pkgs=(
   python3 python3-pyftpdlib vsftpd openssl openssh-server openssh-client
   poppler-utils img2pdf valgrind
   # the web element's tests: Debian's browser, driven by node (puppeteer-core from npm)
-  chromium
+  chromium nodejs
 )
+# Debian ships npm on its own; NodeSource's nodejs carries it and conflicts with Debian's.
+command -v npm >/dev/null || pkgs+=(npm)
 if [ "${1:-}" = --list ]; then
   printf '%s\n' "${pkgs[@]}"
   exit 0

@@ -172,7 +172,8 @@ test('the element\'s own Scan button stores a page, raises ScanComplete and show
     return img.src.startsWith('blob:') && img.complete && img.naturalWidth > 0;
   });
   if (screenshot) {
-    await page.setViewport({ width: 940, height: 660 });
+    await page.setViewport({ width: 960, height: 660 });
+    await page.waitForFunction(() => document.querySelector('#prop-CurrentName').value);
     await page.screenshot({ path: screenshot });
   }
   await page.close();
