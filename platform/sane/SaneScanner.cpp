@@ -289,12 +289,13 @@ sane::FrameFormat FormatOf(SANE_Frame f) {
     }
 }
 
-// Some backends end their reader threads with an asynchronous pthread_cancel. A reader
-// stopped that way while it holds a lock of the C library (the allocator's, the dynamic
-// loader's) leaves that lock taken for good, and the whole process hangs at its next
-// malloc or thread start. sane_cancel is therefore delayed, within bounds, until no thread
-// started since the device was opened is running: a reader then sits in a system call
-// (blocked on a full pipe, sleeping) or has ended, where a cancel is harmless. The
+// Some backends end their reader threads with an asynchronous pthread_cancel, on
+// sane_cancel and as the last bytes are read. A reader stopped that way while it holds a
+// lock of the C library (the allocator's, as it frees its buffer on the way out) leaves
+// that lock taken for good, and the process hangs at its next malloc or thread end. Both
+// are therefore delayed, within bounds, until no thread started since the device was
+// opened is running: a reader then sits in a system call (blocked on a full pipe,
+// sleeping) or has ended, where a cancel is harmless. The
 // caller's threads are left out: they are never cancelled, and waiting on them would
 // only hold the device.
 std::vector<long> ThreadIds() {
@@ -330,7 +331,8 @@ NewThreads LookAtNewThreads(const std::vector<long>& before) {
     return seen;
 }
 
-void WaitForNewThreadsToRest(const std::vector<long>& before, std::chrono::milliseconds bound) {
+void WaitForNewThreadsToRest(const std::vector<long>& before, std::chrono::milliseconds bound,
+                             std::chrono::microseconds step = std::chrono::microseconds(200)) {
     const Clock::time_point deadline = Clock::now() + bound;
     // Two quiet looks in a row, a moment apart, so that a thread between two calls is seen.
     for (int quiet = 0; Clock::now() < deadline;) {
@@ -338,7 +340,7 @@ void WaitForNewThreadsToRest(const std::vector<long>& before, std::chrono::milli
         if (seen == NewThreads::None) return;
         quiet = seen == NewThreads::Resting ? quiet + 1 : 0;
         if (quiet == 2) return;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        std::this_thread::sleep_for(step);
     }
 }
 
@@ -787,6 +789,15 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
                 j.expected = frames.BytesExpected();
                 for (;;) {
                     if (j.cancelRequested) throw SaneFailure("cancelled");
+                    // The read that brings a frame's last bytes is where such a backend
+                    // cancels its reader: a reader that has written them all is let end.
+                    const uint64_t got = frames.BytesReceived();
+                    const uint64_t due = frames.BytesExpected();
+                    if (due > 0 && (got >= due || due - got <= buffer.size())) {
+                        // It has little left to do: looked at often.
+                        WaitForNewThreadsToRest(threadsBefore, std::chrono::milliseconds(20),
+                                                std::chrono::microseconds(20));
+                    }
                     SANE_Int length = 0;
                     const SANE_Status rs =
                         sane_read(h, buffer.data(), static_cast<SANE_Int>(buffer.size()), &length);
