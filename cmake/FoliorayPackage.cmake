@@ -16,6 +16,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libsane is opened when a scan first needs it, so no binary names it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS libsane1)
 # dpkg-shlibdeps must find our own libraries beside the programs that need them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/platform ${PROJECT_BINARY_DIR})
 set(CPACK_STRIP_FILES OFF)

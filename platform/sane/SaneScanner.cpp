@@ -1,6 +1,7 @@
 #include "platform/sane/SaneScanner.h"
 
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sane/sane.h>
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 
 #include "platform/sane/SaneFrames.h"
 #include "runtime/ClipboardDib.h"
@@ -34,8 +36,53 @@ class SaneFailure : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// libsane, and what it pulls in (ICU, libxml2, libusb, udev: nine libraries), is loaded
+// when SANE first starts, so a run that never scans does not pay for loading it.
+struct SaneLibrary {
+    decltype(&::sane_init) init;
+    decltype(&::sane_exit) exit;
+    decltype(&::sane_get_devices) get_devices;
+    decltype(&::sane_open) open;
+    decltype(&::sane_close) close;
+    decltype(&::sane_get_option_descriptor) get_option_descriptor;
+    decltype(&::sane_control_option) control_option;
+    decltype(&::sane_get_parameters) get_parameters;
+    decltype(&::sane_start) start;
+    decltype(&::sane_read) read;
+    decltype(&::sane_cancel) cancel;
+    decltype(&::sane_strstatus) strstatus;
+};
+
+const SaneLibrary& Sane() {
+    static const SaneLibrary library = [] {
+        // Kept for the life of the process: backends may leave threads running in it.
+        // Global, as when linked: the backends it loads bind to its helpers.
+        void* so = ::dlopen("libsane.so.1", RTLD_NOW | RTLD_GLOBAL);
+        if (!so) throw SaneFailure(std::string("SANE cannot be loaded: ") + ::dlerror());
+        auto symbol = [so](auto& to, const char* name) {
+            to = reinterpret_cast<std::remove_reference_t<decltype(to)>>(::dlsym(so, name));
+            if (!to) throw SaneFailure(std::string("SANE lacks ") + name);
+        };
+        SaneLibrary l{};
+        symbol(l.init, "sane_init");
+        symbol(l.exit, "sane_exit");
+        symbol(l.get_devices, "sane_get_devices");
+        symbol(l.open, "sane_open");
+        symbol(l.close, "sane_close");
+        symbol(l.get_option_descriptor, "sane_get_option_descriptor");
+        symbol(l.control_option, "sane_control_option");
+        symbol(l.get_parameters, "sane_get_parameters");
+        symbol(l.start, "sane_start");
+        symbol(l.read, "sane_read");
+        symbol(l.cancel, "sane_cancel");
+        symbol(l.strstatus, "sane_strstatus");
+        return l;
+    }();
+    return library;
+}
+
 std::string StatusText(const char* call, SANE_Status s) {
-    return std::string(call) + ": " + sane_strstatus(s);
+    return std::string(call) + ": " + Sane().strstatus(s);
 }
 
 std::string Lower(std::string s) {
@@ -51,11 +98,11 @@ struct OptionRef {
 
 OptionRef FindOption(SANE_Handle h, const std::string& name) {
     SANE_Int count = 0;
-    if (sane_control_option(h, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) {
+    if (Sane().control_option(h, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) {
         return {};
     }
     for (SANE_Int i = 1; i < count; ++i) {
-        const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, i);
+        const SANE_Option_Descriptor* d = Sane().get_option_descriptor(h, i);
         if (d && d->name && name == d->name) return {i, d};
     }
     return {};
@@ -90,7 +137,7 @@ void ApplyOption(SANE_Handle h, const std::string& name, const std::string& valu
         case SANE_TYPE_BOOL: {
             SANE_Bool b = SANE_FALSE;
             if (!ParseBool(value, b)) throw bad();
-            s = sane_control_option(h, o.index, SANE_ACTION_SET_VALUE, &b, &info);
+            s = Sane().control_option(h, o.index, SANE_ACTION_SET_VALUE, &b, &info);
             break;
         }
         case SANE_TYPE_INT:
@@ -110,24 +157,24 @@ void ApplyOption(SANE_Handle h, const std::string& name, const std::string& valu
                 w = static_cast<SANE_Word>(d);
             }
             std::vector<SANE_Word> all(words, w);  // an array option takes the value everywhere
-            s = sane_control_option(h, o.index, SANE_ACTION_SET_VALUE, all.data(), &info);
+            s = Sane().control_option(h, o.index, SANE_ACTION_SET_VALUE, all.data(), &info);
             break;
         }
         case SANE_TYPE_STRING: {
             std::vector<char> buf(static_cast<size_t>(std::max<SANE_Int>(o.desc->size, 1)), '\0');
             if (value.size() + 1 > buf.size()) throw bad();
             std::memcpy(buf.data(), value.data(), value.size());
-            s = sane_control_option(h, o.index, SANE_ACTION_SET_VALUE, buf.data(), &info);
+            s = Sane().control_option(h, o.index, SANE_ACTION_SET_VALUE, buf.data(), &info);
             break;
         }
         case SANE_TYPE_BUTTON:
-            s = sane_control_option(h, o.index, SANE_ACTION_SET_VALUE, nullptr, &info);
+            s = Sane().control_option(h, o.index, SANE_ACTION_SET_VALUE, nullptr, &info);
             break;
         default:
             throw SaneFailure("option '" + name + "' takes no value");
     }
     if (s != SANE_STATUS_GOOD) {
-        throw SaneFailure("option '" + name + "' = '" + value + "': " + sane_strstatus(s));
+        throw SaneFailure("option '" + name + "' = '" + value + "': " + Sane().strstatus(s));
     }
 }
 
@@ -151,7 +198,7 @@ double Resolution(SANE_Handle h) {
     const OptionRef o = FindOption(h, SANE_NAME_SCAN_RESOLUTION);
     if (!o.desc || o.desc->size < static_cast<SANE_Int>(sizeof(SANE_Word))) return 0;
     std::vector<SANE_Word> v(static_cast<size_t>(o.desc->size) / sizeof(SANE_Word));
-    if (sane_control_option(h, o.index, SANE_ACTION_GET_VALUE, v.data(), nullptr) !=
+    if (Sane().control_option(h, o.index, SANE_ACTION_GET_VALUE, v.data(), nullptr) !=
         SANE_STATUS_GOOD) {
         return 0;
     }
@@ -164,7 +211,7 @@ double Resolution(SANE_Handle h) {
 std::string ResolveDevice(const std::string& device) {
     if (!device.empty()) return device;
     const SANE_Device** list = nullptr;
-    const SANE_Status s = sane_get_devices(&list, SANE_FALSE);
+    const SANE_Status s = Sane().get_devices(&list, SANE_FALSE);
     if (s != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_get_devices", s));
     if (!list || !list[0] || !list[0]->name) throw SaneFailure("no scanner device was found");
     return list[0]->name;
@@ -201,12 +248,12 @@ const char* UnitText(SANE_Unit u) {
 std::vector<SaneOption> ReadOptions(SANE_Handle h) {
     std::vector<SaneOption> out;
     SANE_Int count = 0;
-    if (sane_control_option(h, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) {
+    if (Sane().control_option(h, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) {
         return out;
     }
     std::string group;
     for (SANE_Int i = 1; i < count; ++i) {
-        const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, i);
+        const SANE_Option_Descriptor* d = Sane().get_option_descriptor(h, i);
         if (!d) continue;
         auto text = [](const char* t) { return std::string(t ? t : ""); };
         if (d->type == SANE_TYPE_GROUP) {
@@ -255,7 +302,7 @@ std::vector<SaneOption> ReadOptions(SANE_Handle h) {
         }
         if (o.active && d->size > 0 && o.type != SaneOption::Type::Button) {
             std::vector<SANE_Word> buf(static_cast<size_t>(d->size) / sizeof(SANE_Word) + 2, 0);
-            if (sane_control_option(h, i, SANE_ACTION_GET_VALUE, buf.data(), nullptr) ==
+            if (Sane().control_option(h, i, SANE_ACTION_GET_VALUE, buf.data(), nullptr) ==
                 SANE_STATUS_GOOD) {
                 if (o.type == SaneOption::Type::String) {
                     const char* s = reinterpret_cast<const char*>(buf.data());
@@ -445,7 +492,7 @@ struct SaneScanner::Session {
             try {
                 if (!st->initialised) {
                     SANE_Int version = 0;
-                    const SANE_Status s = sane_init(&version, nullptr);
+                    const SANE_Status s = Sane().init(&version, nullptr);
                     if (s != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_init", s));
                     st->initialised = true;
                     st->ready = true;
@@ -466,7 +513,7 @@ struct SaneScanner::Session {
             st->cv.notify_all();
             job->wake->Signal();  // a next scan may be waiting for the device to close
         }
-        if (st->initialised) sane_exit();
+        if (st->initialised) Sane().exit();
         {
             std::lock_guard<std::mutex> lk(st->m);
             st->finished = true;
@@ -594,7 +641,7 @@ bool SaneScanner::Run(const std::shared_ptr<Job>& job) {
             // sane_cancel may itself wait on the device; the caller must not.
             std::thread([job] {
                 std::lock_guard<std::mutex> lk(job->handleMutex);
-                if (job->handle) sane_cancel(job->handle);
+                if (job->handle) Sane().cancel(job->handle);
             }).detach();
         }
         if (cancelled) {
@@ -624,7 +671,7 @@ std::vector<SaneDevice> SaneScanner::Devices() {
     auto job = std::make_shared<Job>();
     job->work = [](Job& j) {
         const SANE_Device** list = nullptr;
-        const SANE_Status s = sane_get_devices(&list, SANE_FALSE);
+        const SANE_Status s = Sane().get_devices(&list, SANE_FALSE);
         if (s != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_get_devices", s));
         for (const SANE_Device** d = list; d && *d; ++d) {
             auto text = [](const char* t) { return std::string(t ? t : ""); };
@@ -691,15 +738,15 @@ std::vector<SaneOption> SaneScanner::Options(std::string* device) {
     job->work = [device = device_](Job& j) {
         j.deviceName = ResolveDevice(device);
         SANE_Handle h = nullptr;
-        const SANE_Status os = sane_open(j.deviceName.c_str(), &h);
+        const SANE_Status os = Sane().open(j.deviceName.c_str(), &h);
         if (os != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_open", os));
         try {
             j.options = ReadOptions(h);
         } catch (...) {
-            sane_close(h);
+            Sane().close(h);
             throw;
         }
-        sane_close(h);
+        Sane().close(h);
     };
     if (!Run(job)) return {};
     if (device) *device = job->deviceName;
@@ -739,7 +786,7 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
             const std::vector<long> threadsBefore = ThreadIds();
             j.Touch();
             SANE_Handle h = nullptr;
-            const SANE_Status os = sane_open(name.c_str(), &h);
+            const SANE_Status os = Sane().open(name.c_str(), &h);
             if (os != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_open", os));
             {
                 std::lock_guard<std::mutex> lk(j.handleMutex);
@@ -756,8 +803,8 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
                 }
                 WaitForNewThreadsToRest(threadsBefore,
                                         std::chrono::milliseconds(j.ok ? 500 : 2000));
-                sane_cancel(handle);
-                sane_close(handle);
+                Sane().cancel(handle);
+                Sane().close(handle);
             };
             bool modeGiven = false;
             for (const auto& o : options) modeGiven |= o.first == SANE_NAME_SCAN_MODE;
@@ -778,10 +825,10 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
             uint64_t shownPercent = 0;
             for (;;) {
                 j.Touch();
-                const SANE_Status ss = sane_start(h);
+                const SANE_Status ss = Sane().start(h);
                 if (ss != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_start", ss));
                 SANE_Parameters p{};
-                const SANE_Status ps = sane_get_parameters(h, &p);
+                const SANE_Status ps = Sane().get_parameters(h, &p);
                 if (ps != SANE_STATUS_GOOD)
                     throw SaneFailure(StatusText("sane_get_parameters", ps));
                 frames.BeginFrame({FormatOf(p.format), p.last_frame != SANE_FALSE, p.bytes_per_line,
@@ -799,8 +846,8 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
                                                 std::chrono::microseconds(20));
                     }
                     SANE_Int length = 0;
-                    const SANE_Status rs =
-                        sane_read(h, buffer.data(), static_cast<SANE_Int>(buffer.size()), &length);
+                    const SANE_Status rs = Sane().read(
+                        h, buffer.data(), static_cast<SANE_Int>(buffer.size()), &length);
                     if (rs == SANE_STATUS_EOF) break;
                     if (rs != SANE_STATUS_GOOD) throw SaneFailure(StatusText("sane_read", rs));
                     // A device must never claim more than the buffer holds.
