@@ -10,7 +10,7 @@ OUR_FLAGS = -DFOLIORAY_WERROR=ON $(LAUNCHER)
 CTEST_FLAGS ?= --output-on-failure --timeout 300
 LAUNCHER := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps build build-asan build-fuzz test test-normal test-asan test-fuzz check-deps demo bench \
+.PHONY: all deps build build-asan build-fuzz test test-normal test-asan test-fuzz check-deps check-static demo bench \
   package format clean
 
 all: build
@@ -64,7 +64,13 @@ test-fuzz: build-fuzz
 check-deps: build build-asan build-fuzz
 	bash scripts/check-deps.sh $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
-test: test-normal test-asan test-fuzz check-deps
+# The static build that static users link (Qt and all) must at least configure: its
+# export set differs from the shared build's.
+check-static: deps
+	rm -rf $(BUILD)-static-check && cmake -S . -B $(BUILD)-static-check -G Ninja \
+	  -DBUILD_SHARED_LIBS=OFF $(OUR_FLAGS) $(CMAKE_FLAGS) >/dev/null && rm -rf $(BUILD)-static-check
+
+test: test-normal test-asan test-fuzz check-deps check-static
 
 # folioray2_<version>_amd64.deb in the build folder.
 package: build

@@ -10,6 +10,10 @@ set(_folioray_exports
   folioray_core=Core folioray_posix=Posix
   folioray_turbojpeg=TurboJpeg folioray_curl=Curl folioray_sane=Sane folioray_haru=Haru
   folioray_qt=Widget)
+# A static widget library carries the wiring it was made with to the host's link.
+if(NOT BUILD_SHARED_LIBS)
+  list(APPEND _folioray_exports folioray_wiring=Wiring)
+endif()
 
 set(_installed)
 foreach(_pair ${_folioray_exports})
