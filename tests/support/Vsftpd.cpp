@@ -83,8 +83,7 @@ bool Greets(bool v6, uint16_t port, const std::string& greeting) {
 
 LoopbackServer::~LoopbackServer() {
     if (pid_ > 0) {
-        Signal(SIGCONT);
-        Signal(SIGKILL);
+        Signal(SIGKILL);  // stopped or not
         ::waitpid(pid_, nullptr, 0);
     }
 }
@@ -134,7 +133,8 @@ std::string LoopbackServer::Log() const {
 }
 
 void LoopbackServer::Signal(int sig) {
-    if (pid_ <= 0) return;
+    if (pid_ <= 0 || (sig == SIGCONT && !stopped_)) return;
+    stopped_ = sig == SIGSTOP;
     // Each session leads a group of its own: the server's processes are found by parent.
     std::vector<pid_t> family = {pid_};
     for (size_t i = 0; i < family.size(); ++i) {
@@ -233,8 +233,7 @@ Vsftpd::Vsftpd(const Options& options) : options_(options) {
 
 Vsftpd::~Vsftpd() {
     if (pid_ > 0) {
-        Signal(SIGCONT);
-        Signal(SIGKILL);
+        Signal(SIGKILL);  // stopped or not
         ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }

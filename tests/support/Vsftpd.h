@@ -29,7 +29,8 @@ class LoopbackServer {
     // What the server logged: for vsftpd every command and one line per transfer ("OK
     // UPLOAD" or "FAIL UPLOAD"), for sshd each connection and login.
     std::string Log() const;
-    // Signals the listener and its sessions: SIGKILL, SIGSTOP, SIGCONT.
+    // Signals the listener and its sessions: SIGKILL, SIGSTOP, SIGCONT (only after a stop:
+    // under strace, a SIGCONT to a running process is taken for a stop that is not there).
     void Signal(int sig);
 
   protected:
@@ -44,6 +45,7 @@ class LoopbackServer {
     TempDir dir_;
     TempDir root_;
     pid_t pid_ = -1;
+    bool stopped_ = false;
     uint16_t port_ = 0;
     std::string why_;
 };
