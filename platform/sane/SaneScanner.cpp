@@ -37,20 +37,18 @@ class SaneFailure : public std::runtime_error {
 };
 
 // libsane, and what it pulls in (ICU, libxml2, libusb, udev: nine libraries), is loaded
-// when SANE first starts, so a run that never scans does not pay for loading it.
+// when SANE first starts, so a run that never scans does not pay for loading it. Each
+// entry point is named once here: its member and its lookup come from this list.
+// clang-format off
+#define FOLIORAY_SANE_CALLS(X)                                                     \
+    X(init) X(exit) X(get_devices) X(open) X(close) X(get_option_descriptor)       \
+    X(control_option) X(get_parameters) X(start) X(read) X(cancel) X(strstatus)
+// clang-format on
+
 struct SaneLibrary {
-    decltype(&::sane_init) init;
-    decltype(&::sane_exit) exit;
-    decltype(&::sane_get_devices) get_devices;
-    decltype(&::sane_open) open;
-    decltype(&::sane_close) close;
-    decltype(&::sane_get_option_descriptor) get_option_descriptor;
-    decltype(&::sane_control_option) control_option;
-    decltype(&::sane_get_parameters) get_parameters;
-    decltype(&::sane_start) start;
-    decltype(&::sane_read) read;
-    decltype(&::sane_cancel) cancel;
-    decltype(&::sane_strstatus) strstatus;
+#define FOLIORAY_SANE_MEMBER(call) decltype(&::sane_##call) call = nullptr;
+    FOLIORAY_SANE_CALLS(FOLIORAY_SANE_MEMBER)
+#undef FOLIORAY_SANE_MEMBER
 };
 
 const SaneLibrary& Sane() {
@@ -63,23 +61,15 @@ const SaneLibrary& Sane() {
             to = reinterpret_cast<std::remove_reference_t<decltype(to)>>(::dlsym(so, name));
             if (!to) throw SaneFailure(std::string("SANE lacks ") + name);
         };
-        SaneLibrary l{};
-        symbol(l.init, "sane_init");
-        symbol(l.exit, "sane_exit");
-        symbol(l.get_devices, "sane_get_devices");
-        symbol(l.open, "sane_open");
-        symbol(l.close, "sane_close");
-        symbol(l.get_option_descriptor, "sane_get_option_descriptor");
-        symbol(l.control_option, "sane_control_option");
-        symbol(l.get_parameters, "sane_get_parameters");
-        symbol(l.start, "sane_start");
-        symbol(l.read, "sane_read");
-        symbol(l.cancel, "sane_cancel");
-        symbol(l.strstatus, "sane_strstatus");
+        SaneLibrary l;
+#define FOLIORAY_SANE_LOOKUP(call) symbol(l.call, "sane_" #call);
+        FOLIORAY_SANE_CALLS(FOLIORAY_SANE_LOOKUP)
+#undef FOLIORAY_SANE_LOOKUP
         return l;
     }();
     return library;
 }
+#undef FOLIORAY_SANE_CALLS
 
 std::string StatusText(const char* call, SANE_Status s) {
     return std::string(call) + ": " + Sane().strstatus(s);
