@@ -7,6 +7,7 @@
 #include "imaging/IntelJPGLibrary.h"
 #include "ports/Clipboard.h"
 #include "ports/Host.h"
+#include "ports/JpegLibrary.h"
 #include "ports/Preview.h"
 #include "ports/Scanner.h"
 #include "runtime/ClipboardDib.h"
@@ -109,6 +110,7 @@ std::string ScanControl::AcquireToFile(std::string FileName) {
         return text;
     };
     s_->err_.Step([&] { ClearClipboard(s_->ports_.clipboard); });
+    if (s_->ports_.jpeg) s_->ports_.jpeg->ExpectPage(s_->mQuality);
     int16_t acquired = 0;
     s_->err_.Step([&] {
         if (s_->ports_.scanner) acquired = s_->ports_.scanner->TWAIN_AcquireToClipboard(0, 0);

@@ -17,6 +17,9 @@ class FOLIORAY_CORE_EXPORT Clipboard {
     virtual void Clear() = 0;
     virtual std::optional<std::vector<uint8_t>> GetDib() = 0;  // nothing when no picture
     virtual void SetDib(std::vector<uint8_t> dib) = 0;
+    // A picture its maker goes on sharing; SharesDib: kept as it is, not copied.
+    virtual void SetSharedDib(std::shared_ptr<const std::vector<uint8_t>> dib) { SetDib(*dib); }
+    virtual bool SharesDib() const { return false; }
     // The same picture without a copy where the clipboard can share its bytes.
     virtual std::shared_ptr<const std::vector<uint8_t>> GetSharedDib() {
         std::optional<std::vector<uint8_t>> dib = GetDib();

@@ -63,6 +63,9 @@ class FOLIORAY_CORE_EXPORT JpegLibrary {
     // Why the last failing write failed, in the library's own words; empty when it
     // gives none.
     virtual std::string LastErrorText() const { return {}; }
+    // A page about to be scanned will be written next, at this quality: a library may
+    // compress it while it is read. Only a hint; no result depends on it.
+    virtual void ExpectPage(int32_t /*quality*/) noexcept {}
 };
 
 }  // namespace folioray

@@ -18,6 +18,10 @@ class MemoryClipboard : public Clipboard {
     void SetDib(std::vector<uint8_t> dib) override {
         dib_ = std::make_shared<const std::vector<uint8_t>>(std::move(dib));
     }
+    void SetSharedDib(std::shared_ptr<const std::vector<uint8_t>> dib) override {
+        dib_ = std::move(dib);
+    }
+    bool SharesDib() const override { return true; }
     std::shared_ptr<const std::vector<uint8_t>> GetSharedDib() override { return dib_; }
     std::optional<std::string> GetText() override { return text_; }
     void SetText(const std::string& text) override { text_ = text; }

@@ -240,10 +240,12 @@ uint8_t FrameAssembler::Sample(const Frame& f, uint64_t row, uint64_t x, int cha
     }
 }
 
-void FrameAssembler::ConvertLine(const uint8_t* s, size_t bytes, uint64_t row, uint64_t slots) {
+const uint8_t* FrameAssembler::ConvertLine(const uint8_t* s, size_t bytes, uint64_t row,
+                                           uint64_t slots) {
     const Frame& f = frames_.front();
     const auto width = static_cast<uint64_t>(f.width);
-    uint8_t* d = dib_.data() + 40 + (slots - 1 - row) * stride_;
+    uint8_t* const line = dib_.data() + 40 + (slots - 1 - row) * stride_;
+    uint8_t* d = line;
     const bool rgb = f.params.format == FrameFormat::Rgb;
     if (bytes >= width * (rgb ? 3 : 1)) {
         const uint64_t done = rgb ? RgbToBgrWide(s, d, width) : GreyToBgrWide(s, d, width);
@@ -258,7 +260,7 @@ void FrameAssembler::ConvertLine(const uint8_t* s, size_t bytes, uint64_t row, u
         } else {
             for (uint64_t x = 0; x < width - done; ++x, d += 3) d[0] = d[1] = d[2] = s[x];
         }
-        return;
+        return line;
     }
     // A line cut short: whatever the device did not send reads as white paper.
     auto at = [&](uint64_t i) -> uint8_t { return i < bytes ? s[i] : 255; };
@@ -271,6 +273,13 @@ void FrameAssembler::ConvertLine(const uint8_t* s, size_t bytes, uint64_t row, u
             d[0] = d[1] = d[2] = at(x);
         }
     }
+    return line;
+}
+
+void FrameAssembler::Show(const uint8_t* line) {
+    // While the line is still in the cache.
+    if (show_) show_(line);
+    ++shown_;
 }
 
 void FrameAssembler::AppendDirect(const uint8_t* data, size_t length) {
@@ -279,7 +288,7 @@ void FrameAssembler::AppendDirect(const uint8_t* data, size_t length) {
     const auto lines = static_cast<uint64_t>(p.lines);
     while (length > 0 && rows_ < lines) {
         if (carry_.empty() && length >= bpl) {
-            ConvertLine(data, bpl, rows_++, lines);
+            Show(ConvertLine(data, bpl, rows_++, lines));
             data += bpl;
             length -= bpl;
             continue;
@@ -289,7 +298,7 @@ void FrameAssembler::AppendDirect(const uint8_t* data, size_t length) {
         data += take;
         length -= take;
         if (carry_.size() == bpl) {
-            ConvertLine(carry_.data(), bpl, rows_++, lines);
+            Show(ConvertLine(carry_.data(), bpl, rows_++, lines));
             carry_.clear();
         }
     }
@@ -308,7 +317,8 @@ std::vector<uint8_t> FrameAssembler::FinishDirect(double dotsPerInch) {
     }
     uint8_t* base = dib_.data() + 40;
     if (height <= lines) {
-        if (!carry_.empty()) ConvertLine(carry_.data(), carry_.size(), rows_, lines);
+        if (!carry_.empty()) Show(ConvertLine(carry_.data(), carry_.size(), rows_, lines));
+        shownWhole_ = shown_ == lines;
         // The lines sit at the end of the announced block; the picture starts there.
         if (height < lines) {
             std::memmove(base, base + (lines - height) * stride_, height * stride_);

@@ -4,6 +4,7 @@
 // data leaves white rows, surplus data adds rows, an unknown line count is fine.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -46,6 +47,14 @@ class FrameAssembler {
     // The picture, once; `dotsPerInch` fills the header's resolution (0: unknown).
     std::vector<uint8_t> MakeDib(double dotsPerInch);
 
+    // A page whose lines are converted as they arrive (see AppendDirect) can show each of
+    // them, top line first as 24-bit BGR, once converted; `width` x `lines` is its size.
+    bool ConvertsAsItArrives() const { return direct_; }
+    int32_t Width() const { return frames_.empty() ? 0 : frames_.front().width; }
+    void ShowLines(std::function<void(const uint8_t* bgr)> show) { show_ = std::move(show); }
+    // After MakeDib: the picture is exactly the lines shown, in their order.
+    bool ShownWhole() const { return direct_ && shownWhole_; }
+
   private:
     struct Frame {
         FrameParams params;
@@ -57,7 +66,9 @@ class FrameAssembler {
     // One 8-bit grey or RGB frame of announced size (what nearly every device sends) is
     // turned into the DIB line by line as it arrives: the page is held once, converted once.
     void AppendDirect(const uint8_t* data, size_t length);
-    void ConvertLine(const uint8_t* line, size_t bytes, uint64_t row, uint64_t slots);
+    // Returns where the line went.
+    const uint8_t* ConvertLine(const uint8_t* line, size_t bytes, uint64_t row, uint64_t slots);
+    void Show(const uint8_t* line);
     std::vector<uint8_t> FinishDirect(double dotsPerInch);
 
     uint64_t maxPixels_;
@@ -71,6 +82,9 @@ class FrameAssembler {
     std::vector<uint8_t> carry_;    // the start of a line not yet complete
     uint64_t rows_ = 0;             // lines converted into dib_
     std::vector<uint8_t> surplus_;  // bytes beyond the announced lines, as sent
+    std::function<void(const uint8_t*)> show_;
+    uint64_t shown_ = 0;
+    bool shownWhole_ = false;
 };
 
 }  // namespace folioray::sane

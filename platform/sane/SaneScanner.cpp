@@ -431,7 +431,7 @@ struct SaneScanner::Job {
     std::mutex handleMutex;  // held while the handle is cancelled or closed
     SANE_Handle handle = nullptr;
 
-    std::vector<uint8_t> dib;
+    std::shared_ptr<const std::vector<uint8_t>> dib;
     std::vector<SaneDevice> devices;
     std::vector<SaneOption> options;
     std::string deviceName;
@@ -771,7 +771,8 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
         }
         const std::string device = device_.empty() ? std::exchange(listedFirst_, {}) : device_;
         auto job = std::make_shared<Job>();
-        job->work = [device, options = options_, chosen](Job& j) {
+        PageSinks sinks = clipboard_.SharesDib() ? pageSinks_ : nullptr;
+        job->work = [device, options = options_, chosen, sinks](Job& j) {
             const std::string name = ResolveDevice(device);
             const std::vector<long> threadsBefore = ThreadIds();
             j.Touch();
@@ -811,6 +812,7 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
             const double dpi = Resolution(h);
 
             sane::FrameAssembler frames(kMaxDibPixels);
+            std::unique_ptr<PageSink> sink;
             std::vector<uint8_t> buffer(64 * 1024);
             uint64_t shownPercent = 0;
             for (;;) {
@@ -824,6 +826,10 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
                 frames.BeginFrame({FormatOf(p.format), p.last_frame != SANE_FALSE, p.bytes_per_line,
                                    p.pixels_per_line, p.lines, p.depth});
                 j.expected = frames.BytesExpected();
+                if (sinks && !sink && frames.ConvertsAsItArrives()) {
+                    sink = sinks(frames.Width(), p.lines);
+                    if (sink) frames.ShowLines([&sink](const uint8_t* line) { sink->Line(line); });
+                }
                 for (;;) {
                     if (j.cancelRequested) throw SaneFailure("cancelled");
                     // The read that brings a frame's last bytes is where such a backend
@@ -863,14 +869,20 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
                 frames.EndFrame();
                 if (frames.Complete() || p.last_frame) break;
             }
-            j.dib = frames.MakeDib(dpi);
+            auto dib = std::make_shared<const std::vector<uint8_t>>(frames.MakeDib(dpi));
+            if (sink && frames.ShownWhole()) {
+                const int64_t width = frames.Width();
+                sink->Whole(dib, dib->data() + kBitmapInfoHeaderSize,
+                            (width * 3 + 3) & ~int64_t{3});
+            }
+            j.dib = std::move(dib);
         };
         if (scanning_) {
             scanning.told = true;
             scanning_(true);
         }
         if (!Run(job)) return 0;
-        clipboard_.SetDib(std::move(job->dib));
+        clipboard_.SetSharedDib(std::move(job->dib));
         return 1;
     } catch (const std::exception& e) {
         lastError_ = e.what();

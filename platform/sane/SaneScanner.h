@@ -110,6 +110,22 @@ class SaneScanner : public Scanner {
     void SetProgress(std::function<void(int percent)> progress) { progress_ = std::move(progress); }
     void SetTimeouts(const Timeouts& t) { timeouts_ = t; }
 
+    // Sees a page while it is read, line by line on the SANE thread: to compress it
+    // meanwhile, on the other core and while each line is in the cache.
+    class PageSink {
+      public:
+        virtual ~PageSink() = default;
+        virtual void Line(const uint8_t* bgr) = 0;  // top line first, 24-bit BGR
+        // Every line was given, and the page is no more than them: as it goes to the
+        // clipboard, its rows bottom-up at `bits`, `stride` bytes apart.
+        virtual void Whole(const std::shared_ptr<const std::vector<uint8_t>>& dib,
+                           const uint8_t* bits, int64_t stride) = 0;
+    };
+    // Asked for a sink when a page of this size starts, if the clipboard keeps the page as it
+    // is; none: the page is read as before.
+    using PageSinks = std::function<std::unique_ptr<PageSink>(int32_t width, int32_t height)>;
+    void SetPageSinks(PageSinks sinks) { pageSinks_ = std::move(sinks); }
+
     // Why the last call failed, for a log or a status line ("" after success).
     const std::string& LastError() const { return lastError_; }
 
@@ -137,6 +153,7 @@ class SaneScanner : public Scanner {
     std::function<void()> pump_;
     std::function<void(int)> progress_;
     Timeouts timeouts_;
+    PageSinks pageSinks_;
     std::string lastError_;
     bool inRun_ = false;
 };

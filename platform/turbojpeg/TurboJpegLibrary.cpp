@@ -13,13 +13,6 @@ namespace folioray {
 
 namespace {
 
-// Frees TurboJPEG's output buffer on every way out.
-struct OutputBuffer {
-    unsigned char* data = nullptr;
-    unsigned long size = 0;
-    ~OutputBuffer() { tjFree(data); }
-};
-
 int PixelFormat(const JPEG_CORE_PROPERTIES& p) {
     if (p.DIBChannels == 3 && p.DIBColor == IJL_BGR) return TJPF_BGR;
     if (p.DIBChannels == 3 && p.DIBColor == IJL_RGB) return TJPF_RGB;
@@ -77,9 +70,10 @@ int TurboJpegLibrary::ijlWrite(JPEG_CORE_PROPERTIES* p, int ioType) {
     const int flags = p->DIBHeight < 0 ? TJFLAG_BOTTOMUP : 0;
     const int quality = p->jquality < 1 ? 1 : p->jquality;
 
-    OutputBuffer jpeg;
+    JpegAhead::Bytes jpeg;
     const auto handle = static_cast<tjhandle>(p->state);
-    if (tjCompress2(handle, p->DIBBytes, static_cast<int>(width), static_cast<int>(pitch),
+    if (!ahead_->Take(*p, pixelFormat, subsampling, quality, jpeg) &&
+        tjCompress2(handle, p->DIBBytes, static_cast<int>(width), static_cast<int>(pitch),
                     static_cast<int>(height), pixelFormat, &jpeg.data, &jpeg.size, subsampling,
                     quality, flags) != 0) {
         lastError_ = tjGetErrorStr2(handle);

@@ -17,6 +17,26 @@
 
 namespace folioray {
 
+#if defined(FOLIORAY_HAVE_SANE) && defined(FOLIORAY_HAVE_TURBOJPEG)
+namespace {
+
+// A scanned page compressed while it is read, for the write that follows.
+class JpegSink : public SaneScanner::PageSink {
+  public:
+    explicit JpegSink(std::unique_ptr<JpegAhead::Page> page) : page_(std::move(page)) {}
+    void Line(const uint8_t* bgr) override { page_->Line(bgr); }
+    void Whole(const std::shared_ptr<const std::vector<uint8_t>>& dib, const uint8_t* bits,
+               int64_t stride) override {
+        page_->Finish(dib, bits, stride);
+    }
+
+  private:
+    std::unique_ptr<JpegAhead::Page> page_;
+};
+
+}  // namespace
+#endif
+
 // Each adapter is made in its own spot below, so that one can be made lazily or left out
 // without touching the others. Members go in reverse order: the scanner and its device
 // thread go first.
@@ -51,6 +71,17 @@ PlatformPorts::PlatformPorts([[maybe_unused]] Clipboard* clipboard)
 #if defined(FOLIORAY_HAVE_TURBOJPEG)
     a.jpeg = std::make_unique<TurboJpegLibrary>();
     ports_.jpeg = a.jpeg.get();
+#endif
+#if defined(FOLIORAY_HAVE_SANE) && defined(FOLIORAY_HAVE_TURBOJPEG)
+    if (a.sane) {
+        a.sane->SetPageSinks(
+            [ahead = a.jpeg->Ahead()](int32_t width,
+                                      int32_t height) -> std::unique_ptr<SaneScanner::PageSink> {
+                std::unique_ptr<JpegAhead::Page> page = ahead->Begin(width, height);
+                if (!page) return nullptr;
+                return std::make_unique<JpegSink>(std::move(page));
+            });
+    }
 #endif
 #if defined(FOLIORAY_HAVE_CURL)
     // FTP and PDF are made on first use (LazyAdapters.h): a run that only scans never

@@ -161,10 +161,27 @@ struct Frame {
     Bytes data;
 };
 
-Bytes Assemble(const std::vector<Frame>& frames, uint64_t maxPixels = 1 << 20) {
+// The lines a page shows as they arrive, as Rows writes them.
+struct Shown {
+    std::vector<std::string> rows;
+    bool whole = false;
+};
+
+Bytes Assemble(const std::vector<Frame>& frames, uint64_t maxPixels = 1 << 20,
+               Shown* shown = nullptr) {
     FrameAssembler a(maxPixels);
     for (const Frame& f : frames) {
         a.BeginFrame(f.params);
+        if (shown && a.ConvertsAsItArrives()) {
+            a.ShowLines([shown, w = a.Width()](const uint8_t* bgr) {
+                Picture line;
+                line.isBitmap = true;
+                line.width = w;
+                line.height = 1;
+                line.bits.assign(bgr, bgr + line.Stride());
+                shown->rows.push_back(test::Rows(line)[0]);
+            });
+        }
         // Each byte in its own exactly sized buffer, as a device reading one at a time.
         for (uint8_t b : f.data) {
             std::unique_ptr<uint8_t[]> one(new uint8_t[1]{b});
@@ -173,7 +190,9 @@ Bytes Assemble(const std::vector<Frame>& frames, uint64_t maxPixels = 1 << 20) {
         a.EndFrame();
         if (a.Complete()) break;
     }
-    return a.MakeDib(300);
+    Bytes dib = a.MakeDib(300);
+    if (shown) shown->whole = a.ShownWhole();
+    return dib;
 }
 
 FrameParams Params(FrameFormat f, int32_t bpl, int32_t ppl, int32_t lines, int32_t depth = 8) {
@@ -184,18 +203,29 @@ struct Good {
     const char* name;
     std::vector<Frame> frames;
     std::vector<std::string> rows;
+    bool shownWhole = false;  // the lines shown as they arrived are the picture
     friend void PrintTo(const Good& c, std::ostream* os) { *os << c.name; }
 };
 
 class FramesTest : public ::testing::TestWithParam<Good> {};
 
 TEST_P(FramesTest, GiveThePicture) {
-    EXPECT_EQ(Rows(Assemble(GetParam().frames)), GetParam().rows);
+    Shown shown;
+    const std::vector<std::string> rows = Rows(Assemble(GetParam().frames, 1 << 20, &shown));
+    EXPECT_EQ(rows, GetParam().rows);
+    EXPECT_EQ(shown.whole, GetParam().shownWhole);
+    if (shown.whole) {
+        EXPECT_EQ(shown.rows, rows);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Devices, FramesTest,
-    ::testing::Values(Good{"fewer bytes than announced: white below",
+    ::testing::Values(Good{"the last line cut short: white at its end",
+                           {{Params(FrameFormat::Gray, 2, 2, 2), {0x10, 0x20, 0x30}}},
+                           {"101010 202020", "303030 FFFFFF"},
+                           true},
+                      Good{"fewer bytes than announced: white below",
                            {{Params(FrameFormat::Gray, 2, 2, 3), {0x10, 0x20, 0x30}}},
                            {"101010 202020", "303030 FFFFFF"}},
                       Good{"more bytes than announced: the rows are kept",
@@ -203,7 +233,12 @@ INSTANTIATE_TEST_SUITE_P(
                            {"111111", "222222", "333333"}},
                       Good{"more pixels claimed than a line holds",
                            {{Params(FrameFormat::Rgb, 3, 50, 2), {1, 2, 3, 4, 5, 6}}},
-                           {"010203", "040506"}},
+                           {"010203", "040506"},
+                           true},
+                      Good{"the lines announced, each padded",
+                           {{Params(FrameFormat::Gray, 3, 2, 2), {1, 2, 9, 3, 4, 9}}},
+                           {"010101 020202", "030303 040404"},
+                           true},
                       Good{"16 bits, host order, last sample cut short",
                            {{Params(FrameFormat::Gray, 4, 2, 1, 16), {0x00, 0xAB, 0x00}}},
                            {"ABABAB FFFFFF"}},

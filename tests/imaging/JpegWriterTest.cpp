@@ -10,6 +10,7 @@
 #include "imaging/CDIBSection.h"
 #include "imaging/IntelJPGLibrary.h"
 #include "platform/turbojpeg/TurboJpegLibrary.h"
+#include "runtime/ClipboardDib.h"
 #include "runtime/VbError.h"
 #include "tests/imaging/ImagingTestUtil.h"
 #include "tests/support/TempDir.h"
@@ -133,6 +134,64 @@ TEST_F(JpegWriterTest, FailuresRaiseTheirErrorAndLeaveOtherFilesAlone) {
     EXPECT_EQ(test::ReadFile(folder + "/inside"), "x");
     ExpectJpegError([&] { SaveJpegFile(jpeg, pic, dir / "gone/scanx.jpg", 75); },
                     "Failed to save to JPG -5: " + std::string(std::strerror(ENOENT)));
+}
+
+// A page compressed line by line while it was read is what the write stores, byte for byte
+// what TurboJPEG makes of the same rows, but only for that very picture at that quality.
+// The lines given ahead differ from the picture written, so the file shows which was used.
+TEST_F(JpegWriterTest, APageCompressedAheadIsStoredOnlyForItsPictureAndQuality) {
+    const int w = 61, h = 37;  // odd: partial chroma blocks at both edges
+    auto noise = [](unsigned seed) {
+        return MakePicture(w, h, [seed](int x, int y) {
+            const unsigned v = (static_cast<unsigned>(x * 7919 + y * 104729) ^ seed) * 2654435761u;
+            return Bgr{static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+                       static_cast<uint8_t>(v >> 24)};
+        });
+    };
+    auto shared = [](const Picture& p) {
+        return std::make_shared<const std::vector<uint8_t>>(MakeDib(p));
+    };
+    const Picture written = noise(1), lines = noise(2);
+    const auto page = shared(written), other = shared(written);
+    CDIBSection section;
+    section.CreateFromPicture(PictureFromSharedDib(page));
+    ASSERT_EQ(section.Bits(), page->data() + kBitmapInfoHeaderSize);
+    auto compressed = [&](const Picture& p, int quality) {
+        TurboJpegLibrary plain;
+        CDIBSection d;
+        d.CreateFromPicture(p);
+        const std::string path = dir / "plain.jpg";
+        EXPECT_TRUE(SaveJpegFile(plain, d, path, quality));
+        return test::ReadFile(path);
+    };
+
+    struct Case {
+        const char* name;
+        int expected, written, given;
+        const std::shared_ptr<const std::vector<uint8_t>>& owner;
+        bool ahead;
+    };
+    for (const Case& c : {Case{"the page as expected", 75, 75, h, page, true},
+                          Case{"quality 0, written as 1", 0, 0, h, page, true},
+                          Case{"above 95, the accurate transform", 97, 97, h, page, true},
+                          Case{"written at another quality", 75, 80, h, page, false},
+                          Case{"a line short", 75, 75, h - 1, page, false},
+                          Case{"made of another picture", 75, 75, h, other, false}}) {
+        jpeg.ExpectPage(c.expected);
+        std::unique_ptr<JpegAhead::Page> ahead = jpeg.Ahead()->Begin(w, h);
+        ASSERT_TRUE(ahead) << c.name;
+        for (int y = 0; y < c.given; ++y) {
+            ahead->Line(lines.bits.data() + static_cast<size_t>(h - 1 - y) * lines.Stride());
+        }
+        ahead->Finish(c.owner, c.owner->data() + kBitmapInfoHeaderSize, written.Stride());
+        const std::string path = dir / "scanx.jpg";
+        ASSERT_TRUE(SaveJpegFile(jpeg, section, path, c.written)) << c.name;
+        EXPECT_EQ(test::ReadFile(path), compressed(c.ahead ? lines : written, c.written)) << c.name;
+    }
+    // Nothing is compressed ahead unless a write is expected, and then for one page only.
+    jpeg.ExpectPage(75);
+    EXPECT_TRUE(jpeg.Ahead()->Begin(w, h));
+    EXPECT_FALSE(jpeg.Ahead()->Begin(w, h));
 }
 
 }  // namespace
