@@ -25,6 +25,7 @@
 #include "platform/sane/SaneFrames.h"
 #include "platform/sane/SaneScanner.h"
 #include "platform/turbojpeg/TurboJpegLibrary.h"
+#include "platform/wiring/PlatformPorts.h"
 #include "ports/ObjectRegistry.h"
 #include "runtime/ClipboardDib.h"
 
@@ -60,20 +61,20 @@ struct Pipeline {
     folioray::HeadlessHost host;
     folioray::MemoryClipboard clipboard;
     folioray::HeadlessPreview preview;
-    folioray::SaneScanner scanner{clipboard};
-    folioray::TurboJpegLibrary jpeg;
+    // Scanner and JPEG library wired together as a host gets them.
+    folioray::PlatformPorts platform{&clipboard};
     folioray::ObjectRegistry objects;
     std::unique_ptr<folioray::ScanControl> control;
 
     Pipeline() {
-        Configure(scanner);
+        Configure(*platform.sane());
         folioray::RegisterImageStream(objects);
         folioray::Ports ports;
         ports.host = &host;
         ports.clipboard = &clipboard;
         ports.preview = &preview;
-        ports.scanner = &scanner;
-        ports.jpeg = &jpeg;
+        ports.scanner = platform.ports().scanner;
+        ports.jpeg = platform.ports().jpeg;
         ports.objects = &objects;
         control = std::make_unique<folioray::ScanControl>(ports);
         control->FilePath(WorkDir());

@@ -54,8 +54,8 @@ struct SaneLibrary {
 const SaneLibrary& Sane() {
     static const SaneLibrary library = [] {
         // Kept for the life of the process: backends may leave threads running in it.
-        // Global, as when linked: the backends it loads bind to its helpers.
-        void* so = ::dlopen("libsane.so.1", RTLD_NOW | RTLD_GLOBAL);
+        // Global and lazily bound, as when linked: the backends it loads bind to its helpers.
+        void* so = ::dlopen("libsane.so.1", RTLD_LAZY | RTLD_GLOBAL);
         if (!so) throw SaneFailure(std::string("SANE cannot be loaded: ") + ::dlerror());
         auto symbol = [so](auto& to, const char* name) {
             to = reinterpret_cast<std::remove_reference_t<decltype(to)>>(::dlsym(so, name));
@@ -869,6 +869,7 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
                 frames.EndFrame();
                 if (frames.Complete() || p.last_frame) break;
             }
+            if (sink) sink->Drain();  // the page's last steps may move its lines
             auto dib = std::make_shared<const std::vector<uint8_t>>(frames.MakeDib(dpi));
             if (sink && frames.ShownWhole()) {
                 const int64_t width = frames.Width();

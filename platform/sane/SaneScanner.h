@@ -115,7 +115,10 @@ class SaneScanner : public Scanner {
     class PageSink {
       public:
         virtual ~PageSink() = default;
-        virtual void Line(const uint8_t* bgr) = 0;  // top line first, 24-bit BGR
+        // Top line first, 24-bit BGR. It may be read later, until Drain returns.
+        virtual void Line(const uint8_t* bgr) = 0;
+        // Returns once the lines given have been read: the page may move them after it.
+        virtual void Drain() = 0;
         // Every line was given, and the page is no more than them: as it goes to the
         // clipboard, its rows bottom-up at `bits`, `stride` bytes apart.
         virtual void Whole(const std::shared_ptr<const std::vector<uint8_t>>& dib,

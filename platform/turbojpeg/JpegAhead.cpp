@@ -5,6 +5,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 #include <utility>
 // clang-format off
 #include <jpeglib.h>
@@ -62,10 +63,11 @@ struct JpegAhead::Page::State {
     bool created = false;
     bool failed = false;
     int quality = 0;
+    int32_t width = 0;
     JSAMPROW row = nullptr;
     Bytes out;
 
-    bool Start(int32_t width, int32_t height) {
+    bool Start(int32_t height) {
         cinfo.err = jpeg_std_error(&error.mgr);
         error.mgr.error_exit = JumpOut;
         if (setjmp(error.jump)) return false;
@@ -118,19 +120,49 @@ struct JpegAhead::Page::State {
 JpegAhead::Page::Page(std::shared_ptr<JpegAhead> store, int quality, int32_t width, int32_t height)
     : store_(std::move(store)), s_(std::make_unique<State>()) {
     s_->quality = quality;
-    s_->failed = !s_->Start(width, height);
+    s_->width = width;
+    rows_.resize(static_cast<size_t>(height));
 }
 
-JpegAhead::Page::~Page() = default;
+JpegAhead::Page::~Page() {
+    abandoned_ = true;
+    Drain();
+}
+
+// On the worker: the lines are compressed while the next ones are read and converted.
+void JpegAhead::Page::Compress() {
+    // Set up here too, while the scanner's thread already reads.
+    s_->failed = !s_->Start(static_cast<int32_t>(rows_.size()));
+    size_t done = 0;
+    for (;;) {
+        const size_t given = given_.load(std::memory_order_acquire);
+        for (; done < (given & ~kClosed) && !s_->failed && !abandoned_; ++done) {
+            s_->failed = !s_->Write(rows_[done]);
+        }
+        if (given & kClosed) return;
+        given_.wait(given, std::memory_order_acquire);
+    }
+}
 
 void JpegAhead::Page::Line(const uint8_t* bgr) {
-    if (!s_->failed && s_->cinfo.next_scanline < s_->cinfo.image_height) {
-        s_->failed = !s_->Write(bgr);
-    }
+    const size_t given = given_.load(std::memory_order_relaxed);
+    if ((given & kClosed) || given >= rows_.size()) return;
+    rows_[given] = bgr;
+    given_.store(given + 1, std::memory_order_release);
+    // Woken for a band of lines, not for each: a wake-up costs more than a line.
+    if ((given + 1) % 16 == 0) given_.notify_one();
+}
+
+void JpegAhead::Page::Drain() {
+    if (given_.fetch_or(kClosed, std::memory_order_release) & kClosed) return;
+    given_.notify_one();
+    std::unique_lock<std::mutex> lock(store_->mutex_);
+    store_->changed_.wait(lock, [&] { return store_->working_ != this; });
 }
 
 void JpegAhead::Page::Finish(const std::shared_ptr<const void>& owner, const uint8_t* bits,
                              int64_t stride) {
+    Drain();
     if (s_->failed || !s_->End()) return;
     Made made;
     made.owner = owner;
@@ -143,10 +175,42 @@ void JpegAhead::Page::Finish(const std::shared_ptr<const void>& owner, const uin
     store_->Keep(std::move(made));
 }
 
-void JpegAhead::Expect(int32_t quality) {
+JpegAhead::~JpegAhead() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (worker_.joinable()) worker_.join();
+}
+
+void JpegAhead::Work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stopping_ || working_; });
+        if (!working_) return;
+        Page* page = working_;
+        lock.unlock();
+        page->Compress();
+        lock.lock();
+        working_ = nullptr;
+        changed_.notify_all();
+    }
+}
+
+void JpegAhead::Expect(int32_t quality) noexcept {
     std::lock_guard<std::mutex> lock(mutex_);
     expected_ = quality < 0 || quality > 100 ? -1 : quality < 1 ? 1 : quality;
     made_.reset();
+    // Started before the scan opens the device: the scanner counts it among its host's
+    // threads, not the device's.
+    if (expected_ >= 0 && !worker_.joinable()) {
+        try {
+            worker_ = std::thread([this] { Work(); });
+        } catch (const std::system_error&) {
+            expected_ = -1;
+        }
+    }
 }
 
 std::unique_ptr<JpegAhead::Page> JpegAhead::Begin(int32_t width, int32_t height) {
@@ -155,10 +219,16 @@ std::unique_ptr<JpegAhead::Page> JpegAhead::Begin(int32_t width, int32_t height)
         std::lock_guard<std::mutex> lock(mutex_);
         quality = std::exchange(expected_, -1);
         made_.reset();
+        if (!worker_.joinable() || working_) return nullptr;
     }
     if (quality < 0 || width <= 0 || height <= 0 || TurboJpegTuned()) return nullptr;
     std::unique_ptr<Page> page(new Page(shared_from_this(), quality, width, height));
-    if (page->s_->failed) return nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (working_) return nullptr;
+        working_ = page.get();
+    }
+    changed_.notify_all();
     return page;
 }
 

@@ -25,6 +25,7 @@ class JpegSink : public SaneScanner::PageSink {
   public:
     explicit JpegSink(std::unique_ptr<JpegAhead::Page> page) : page_(std::move(page)) {}
     void Line(const uint8_t* bgr) override { page_->Line(bgr); }
+    void Drain() override { page_->Drain(); }
     void Whole(const std::shared_ptr<const std::vector<uint8_t>>& dib, const uint8_t* bits,
                int64_t stride) override {
         page_->Finish(dib, bits, stride);
