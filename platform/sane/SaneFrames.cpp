@@ -9,6 +9,7 @@
 #include <unistd.h>
 #endif
 #if defined(__x86_64__)
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -75,8 +76,13 @@ __attribute__((target("ssse3"))) uint64_t GreyToBgrSsse3(const uint8_t* s, uint8
     return x;
 }
 
+// Asked once, on the first page: __builtin_cpu_supports would bring libgcc's feature probe,
+// which runs at every start of every program that loads this library.
 bool HaveSsse3() {
-    static const bool have = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
+    static const bool have = [] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        return __get_cpuid(1, &a, &b, &c, &d) != 0 && (c & bit_SSSE3) != 0;
+    }();
     return have;
 }
 
