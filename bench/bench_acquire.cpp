@@ -8,12 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "control/ScanControl.h"
@@ -169,6 +171,35 @@ void SetOption(SANE_Handle h, const char* name, void* value) {
     }
 }
 
+// The test backend cancels its reader thread on sane_cancel. A reader cancelled while it
+// frees its buffer leaves the allocator locked, and the next page hangs. As the control
+// does, the cancel waits until no thread started for the page is running.
+std::vector<long> Tasks() {
+    std::vector<long> ids;
+    for (const auto& e : fs::directory_iterator("/proc/self/task")) {
+        ids.push_back(std::stol(e.path().filename().string()));
+    }
+    return ids;
+}
+
+void LetReaderRest(const std::vector<long>& before) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+    for (int quiet = 0; quiet < 2 && std::chrono::steady_clock::now() < deadline;) {
+        bool running = false;
+        for (long tid : Tasks()) {
+            if (std::find(before.begin(), before.end(), tid) != before.end()) continue;
+            std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+            std::string line;
+            std::getline(stat, line);
+            const size_t paren = line.rfind(')');
+            running |=
+                paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'R';
+        }
+        quiet = running ? 0 : quiet + 1;
+        std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
+}
+
 bool ReadBarePage(BarePage& page) {
     SANE_Handle h = nullptr;
     if (sane_open("test:0", &h) != SANE_STATUS_GOOD) return false;
@@ -179,6 +210,7 @@ bool ReadBarePage(BarePage& page) {
     SetOption(h, "test-picture", picture);
     SetOption(h, "resolution", &dpi);
     SANE_Parameters p{};
+    const std::vector<long> before = Tasks();
     bool ok = sane_start(h) == SANE_STATUS_GOOD && sane_get_parameters(h, &p) == SANE_STATUS_GOOD;
     if (ok) {
         page.width = p.pixels_per_line;
@@ -196,6 +228,7 @@ bool ReadBarePage(BarePage& page) {
         }
         ok = at == page.rgb.size();
     }
+    LetReaderRest(before);
     sane_cancel(h);
     sane_close(h);
     return ok;

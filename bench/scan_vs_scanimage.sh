@@ -169,7 +169,7 @@ PY
 in_process() {  # $1: where the working folder is, $2: that folder's parent
   echo
   echo "in process (bench_acquire, same run), working folder on $1:"
-  TMPDIR=$2 "$build/bench/bench_acquire" \
+  TMPDIR=$2 timeout 300 "$build/bench/bench_acquire" \
     --benchmark_filter='BM_ScanToJpeg300|BM_BareSaneRead|BM_BareTjCompress|BM_SaneAcquire|BM_ClipboardDib' \
     --benchmark_min_time=1 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
     2>/dev/null | tee "$work/inprocess.txt" | grep '_median' | sed 's/^/  /'
