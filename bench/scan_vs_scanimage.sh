@@ -10,7 +10,8 @@
 #     reference page also on tmpfs (/dev/shm), where the working file's fsync costs nothing.
 #     Cases: 300 dpi colour (80 x 100 mm, the reference page), 150 and 600 dpi colour,
 #     300 dpi grey; then the full 200 x 200 mm bed at 150, 300 and 600 dpi, beside the
-#     page's raw 24-bit size and the memory bound of 1.5 x raw + 30 MB. Peaks are
+#     page's raw 24-bit size and the memory bound of 1.5 x raw + 30 MB; then the reference
+#     page once every 2.5 s, as a user scans, with the machine idle in between. Peaks are
 #     ru_maxrss, which keeps the launching Python's size (about 10 MB) across exec: a
 #     smaller peak does not show.
 #     Then what the fsync of a file of the page's JPEG size costs in that folder.
@@ -72,14 +73,13 @@ def scanimage(mode, dpi, bed, folder=work):
         args += ["-x", "200", "-y", "200"]
     return args
 
-def paired(a, b, n):
-    """n rounds of a and b, alternating which goes first."""
+def paired(a, b, n, pause=0.0):
+    """n rounds of a and b, alternating which goes first; `pause` seconds idle before each."""
     ra, rb = [], []
     for i in range(n):
-        if i % 2 == 0:
-            ra.append(run(a)); rb.append(run(b))
-        else:
-            rb.append(run(b)); ra.append(run(a))
+        for cmd, out in ((a, ra), (b, rb)) if i % 2 == 0 else ((b, rb), (a, ra)):
+            time.sleep(pause)
+            out.append(run(cmd))
     return ra, rb
 
 def spread(values):
@@ -153,6 +153,12 @@ for title, mode, dpi, bed, n, folder in cases:
     if reference is None:
         reference = theirs
         page_bytes = os.path.getsize(os.path.join(folder, "ours", "scanx.jpg"))
+
+# As a user scans, a page every few seconds: the machine idles between pages, and a virtual
+# machine's host may take back the memory freed meanwhile.
+pause, n = 2.5, max(5, rounds // 3)
+ours, theirs = paired(folioray("Color", 300, False), scanimage("Color", 300, False), n, pause)
+report(f"300 dpi colour, on disk, a page every {pause} s ({n} rounds each):", ours, theirs)
 
 for name, folder in folders:
     print(f"fsync of a {page_bytes}-byte file before its rename, on {name}:"
