@@ -110,8 +110,8 @@ class SaneScanner : public Scanner {
     void SetProgress(std::function<void(int percent)> progress) { progress_ = std::move(progress); }
     void SetTimeouts(const Timeouts& t) { timeouts_ = t; }
 
-    // Sees a page while it is read, line by line on the SANE thread: to compress it
-    // meanwhile, on the other core and while each line is in the cache.
+    // Sees a page while it is read, line by line on the SANE thread: a sink may compress it
+    // meanwhile, on another core.
     class PageSink {
       public:
         virtual ~PageSink() = default;
