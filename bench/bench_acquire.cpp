@@ -15,7 +15,6 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "control/ScanControl.h"
@@ -25,6 +24,7 @@
 #include "platform/headless/HeadlessHost.h"
 #include "platform/headless/HeadlessPreview.h"
 #include "platform/headless/MemoryClipboard.h"
+#include "platform/sane/ReaderThreads.h"
 #include "platform/sane/SaneFrames.h"
 #include "platform/sane/SaneScanner.h"
 #include "platform/turbojpeg/TurboJpegLibrary.h"
@@ -171,35 +171,8 @@ void SetOption(SANE_Handle h, const char* name, void* value) {
     }
 }
 
-// The test backend cancels its reader thread on sane_cancel. A reader cancelled while it
-// frees its buffer leaves the allocator locked, and the next page hangs. As the control
-// does, the cancel waits until no thread started for the page is running.
-std::vector<long> Tasks() {
-    std::vector<long> ids;
-    for (const auto& e : fs::directory_iterator("/proc/self/task")) {
-        ids.push_back(std::stol(e.path().filename().string()));
-    }
-    return ids;
-}
-
-void LetReaderRest(const std::vector<long>& before) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
-    for (int quiet = 0; quiet < 2 && std::chrono::steady_clock::now() < deadline;) {
-        bool running = false;
-        for (long tid : Tasks()) {
-            if (std::find(before.begin(), before.end(), tid) != before.end()) continue;
-            std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-            std::string line;
-            std::getline(stat, line);
-            const size_t paren = line.rfind(')');
-            running |=
-                paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'R';
-        }
-        quiet = running ? 0 : quiet + 1;
-        std::this_thread::sleep_for(std::chrono::microseconds(20));
-    }
-}
-
+// The test backend cancels its reader thread on sane_cancel: let it rest first, as the
+// control does (ReaderThreads.h), or the bench may hang.
 bool ReadBarePage(BarePage& page) {
     SANE_Handle h = nullptr;
     if (sane_open("test:0", &h) != SANE_STATUS_GOOD) return false;
@@ -210,7 +183,7 @@ bool ReadBarePage(BarePage& page) {
     SetOption(h, "test-picture", picture);
     SetOption(h, "resolution", &dpi);
     SANE_Parameters p{};
-    const std::vector<long> before = Tasks();
+    const std::vector<long> before = folioray::sane::ThreadIds();
     bool ok = sane_start(h) == SANE_STATUS_GOOD && sane_get_parameters(h, &p) == SANE_STATUS_GOOD;
     if (ok) {
         page.width = p.pixels_per_line;
@@ -228,7 +201,8 @@ bool ReadBarePage(BarePage& page) {
         }
         ok = at == page.rgb.size();
     }
-    LetReaderRest(before);
+    folioray::sane::WaitForNewThreadsToRest(before, std::chrono::milliseconds(20),
+                                            std::chrono::microseconds(20));
     sane_cancel(h);
     sane_close(h);
     return ok;

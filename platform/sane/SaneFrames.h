@@ -48,9 +48,11 @@ class FrameAssembler {
     std::vector<uint8_t> MakeDib(double dotsPerInch);
 
     // A page whose lines are converted as they arrive (see AppendDirect) can show each of
-    // them, top line first as 24-bit BGR, once converted; `width` x `lines` is its size.
+    // them, top line first as 24-bit BGR, once converted; `width` x `lines` is its size, and
+    // its DIB rows are `Stride` bytes apart.
     bool ConvertsAsItArrives() const { return direct_; }
     int32_t Width() const { return frames_.empty() ? 0 : frames_.front().width; }
+    int64_t Stride() const { return static_cast<int64_t>(stride_); }
     void ShowLines(std::function<void(const uint8_t* bgr)> show) { show_ = std::move(show); }
     // After MakeDib: the picture is exactly the lines shown, in their order.
     bool ShownWhole() const { return direct_ && shownWhole_; }

@@ -1,6 +1,5 @@
 #include "platform/sane/SaneScanner.h"
 
-#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -16,11 +15,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <mutex>
 #include <thread>
 #include <type_traits>
 
+#include "platform/sane/ReaderThreads.h"
 #include "platform/sane/SaneFrames.h"
 #include "runtime/ClipboardDib.h"
 #include "runtime/ScopedFlag.h"
@@ -30,6 +29,8 @@ namespace folioray {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using sane::ThreadIds;
+using sane::WaitForNewThreadsToRest;
 
 class SaneFailure : public std::runtime_error {
   public:
@@ -323,61 +324,6 @@ sane::FrameFormat FormatOf(SANE_Frame f) {
             return sane::FrameFormat::Blue;
         default:
             throw SaneFailure("the device sends a frame format this program does not read");
-    }
-}
-
-// Some backends end their reader threads with an asynchronous pthread_cancel, on
-// sane_cancel and as the last bytes are read. A reader stopped that way while it holds a
-// lock of the C library (the allocator's, as it frees its buffer on the way out) leaves
-// that lock taken for good, and the process hangs at its next malloc or thread end. Both
-// are therefore delayed, within bounds, until no thread started since the device was
-// opened is running: a reader then sits in a system call (blocked on a full pipe,
-// sleeping) or has ended, where a cancel is harmless. The
-// caller's threads are left out: they are never cancelled, and waiting on them would
-// only hold the device.
-std::vector<long> ThreadIds() {
-    std::vector<long> ids;
-#if defined(__linux__)
-    if (DIR* tasks = ::opendir("/proc/self/task")) {
-        while (const dirent* e = ::readdir(tasks)) {
-            const long tid = std::strtol(e->d_name, nullptr, 10);
-            if (tid > 0) ids.push_back(tid);
-        }
-        ::closedir(tasks);
-    }
-#endif
-    return ids;
-}
-
-enum class NewThreads { None, Resting, Running };
-
-NewThreads LookAtNewThreads(const std::vector<long>& before) {
-    NewThreads seen = NewThreads::None;
-    for (long tid : ThreadIds()) {
-        if (std::find(before.begin(), before.end(), tid) != before.end()) continue;
-        seen = NewThreads::Resting;
-        std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-        std::string line;
-        std::getline(stat, line);
-        const size_t paren = line.rfind(')');
-        // The state follows the command name: R running, S/D sleeping, Z/X ended.
-        if (paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'R') {
-            return NewThreads::Running;
-        }
-    }
-    return seen;
-}
-
-void WaitForNewThreadsToRest(const std::vector<long>& before, std::chrono::milliseconds bound,
-                             std::chrono::microseconds step = std::chrono::microseconds(200)) {
-    const Clock::time_point deadline = Clock::now() + bound;
-    // Two quiet looks in a row, a moment apart, so that a thread between two calls is seen.
-    for (int quiet = 0; Clock::now() < deadline;) {
-        const NewThreads seen = LookAtNewThreads(before);
-        if (seen == NewThreads::None) return;
-        quiet = seen == NewThreads::Resting ? quiet + 1 : 0;
-        if (quiet == 2) return;
-        std::this_thread::sleep_for(step);
     }
 }
 
@@ -872,9 +818,7 @@ int16_t SaneScanner::TWAIN_AcquireToClipboard(intptr_t, uint32_t) {
             if (sink) sink->Drain();  // the page's last steps may move its lines
             auto dib = std::make_shared<const std::vector<uint8_t>>(frames.MakeDib(dpi));
             if (sink && frames.ShownWhole()) {
-                const int64_t width = frames.Width();
-                sink->Whole(dib, dib->data() + kBitmapInfoHeaderSize,
-                            (width * 3 + 3) & ~int64_t{3});
+                sink->Whole(dib, dib->data() + kBitmapInfoHeaderSize, frames.Stride());
             }
             j.dib = std::move(dib);
         };

@@ -214,18 +214,16 @@ void JpegAhead::Expect(int32_t quality) noexcept {
 }
 
 std::unique_ptr<JpegAhead::Page> JpegAhead::Begin(int32_t width, int32_t height) {
-    int quality;
+    std::unique_ptr<Page> page;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        quality = std::exchange(expected_, -1);
+        const int quality = std::exchange(expected_, -1);
         made_.reset();
-        if (!worker_.joinable() || working_) return nullptr;
-    }
-    if (quality < 0 || width <= 0 || height <= 0 || TurboJpegTuned()) return nullptr;
-    std::unique_ptr<Page> page(new Page(shared_from_this(), quality, width, height));
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (working_) return nullptr;
+        if (quality < 0 || width <= 0 || height <= 0 || !worker_.joinable() || working_ ||
+            TurboJpegTuned()) {
+            return nullptr;
+        }
+        page.reset(new Page(shared_from_this(), quality, width, height));
         working_ = page.get();
     }
     changed_.notify_all();
