@@ -9,12 +9,14 @@
 #     Both tools write into the same folder: on disk (TMPDIR, else /tmp), and for the
 #     reference page also on tmpfs (/dev/shm), where the working file's fsync costs nothing.
 #     Cases: 300 dpi colour (80 x 100 mm, the reference page), 150 and 600 dpi colour,
-#     300 dpi grey; then the full 200 x 200 mm bed at 150, 300 and 600 dpi, beside the
-#     page's raw 24-bit size and the memory bound of 1.5 x raw + 30 MB; then the reference
-#     page once every 2.5 s, as a user scans, with the machine idle in between. Peaks are
-#     ru_maxrss, which keeps the launching Python's size (about 10 MB) across exec: a
-#     smaller peak does not show.
-#     Then what the fsync of a file of the page's JPEG size costs in that folder.
+#     300 dpi grey, a 10 x 10 mm stamp at 75 dpi (what a scan costs beyond its page); then
+#     the full 200 x 200 mm bed at 150, 300 and 600 dpi, beside the page's raw 24-bit size
+#     and the memory bound of 1.5 x raw + 30 MB; then the reference page once every 2.5 s,
+#     as a user scans, with the machine idle in between. Peaks are ru_maxrss, which keeps
+#     the launching Python's size (about 10 MB) across exec: a smaller peak does not show.
+#     Then what the fsync of a file of the page's JPEG size costs in that folder, and what
+#     holding the reference page in memory costs a fresh process (bench_hold_page): the least
+#     any tool that keeps the page pays over scanimage, which compresses each line as it comes.
 #  2. `folioray --get Quality` (start and stop, no scan) against scanimage's 300 dpi page.
 #  3. In process (bench_acquire): scan to JPEG against a bare SANE read of the page plus a
 #     bare tjCompress2 of it, in the same run; the working folder on disk, then on tmpfs.
@@ -41,10 +43,10 @@ fi
 echo test >"$SANE_CONFIG_DIR/dll.conf"
 printf 'number_of_devices 1\nresolution 300\n' >"$SANE_CONFIG_DIR/test.conf"
 
-/usr/bin/python3 - "$cli" "$work" "$rounds" "$shm" <<'PY'
+/usr/bin/python3 - "$cli" "$work" "$rounds" "$shm" "$build/bench/bench_hold_page" <<'PY'
 import os, signal, statistics, sys, time
 
-cli, work, rounds, shm = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
+cli, work, rounds, shm, hold = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4], sys.argv[5]
 
 def expired(signum, frame):
     raise TimeoutError
@@ -75,19 +77,21 @@ def run(argv):
         sys.exit(f"failed: {' '.join(argv)}")
     return wall * 1000, (ru.ru_utime + ru.ru_stime) * 1000, ru.ru_maxrss / 1024
 
-def folioray(mode, dpi, bed, folder=work):
+BED = (200, 200)  # mm; None: the test device's default area, 80 x 100 mm
+
+def folioray(mode, dpi, area, folder=work):
     args = [cli, "--set", f"FilePath={folder}/ours/", "--set", "Quality=75", "--device", "test:0",
             "--scan-option", f"mode={mode}", "--scan-option", "test-picture=Color pattern",
             "--scan-option", f"resolution={dpi}"]
-    if bed:
-        args += ["--scan-option", "br-x=200", "--scan-option", "br-y=200"]
+    if area:
+        args += ["--scan-option", f"br-x={area[0]}", "--scan-option", f"br-y={area[1]}"]
     return args + ["--call", "StartScan"]
 
-def scanimage(mode, dpi, bed, folder=work):
+def scanimage(mode, dpi, area, folder=work):
     args = ["scanimage", "-d", "test:0", "--mode", mode, "--test-picture", "Color pattern",
             "--resolution", str(dpi), "--format=jpeg", "-o", os.path.join(folder, "scanimage.jpg")]
-    if bed:
-        args += ["-x", "200", "-y", "200"]
+    if area:
+        args += ["-x", str(area[0]), "-y", str(area[1])]
     return args
 
 def paired(a, b, n, pause=0.0):
@@ -149,39 +153,49 @@ folders = [("disk", work)]
 if shm:
     os.makedirs(os.path.join(shm, "ours"))
     folders.append(("tmpfs", shm))
-cases = [(f"300 dpi colour, 80 x 100 mm, on {name}", "Color", 300, False, rounds, folder)
+cases = [(f"300 dpi colour, 80 x 100 mm, on {name}", "Color", 300, None, rounds, folder)
          for name, folder in folders]
-cases += [(title, mode, dpi, bed, n, work) for title, mode, dpi, bed, n in [
-         ("150 dpi colour, 80 x 100 mm", "Color", 150, False, rounds),
-         ("600 dpi colour, 80 x 100 mm", "Color", 600, False, max(5, rounds // 2)),
-         ("300 dpi grey, 80 x 100 mm", "Gray", 300, False, rounds),
-         ("full bed 150 dpi colour, 200 x 200 mm", "Color", 150, True, max(5, rounds // 3)),
-         ("full bed 300 dpi colour, 200 x 200 mm", "Color", 300, True, max(5, rounds // 3)),
-         ("full bed 600 dpi colour, 200 x 200 mm", "Color", 600, True, max(3, rounds // 5))]]
+cases += [(title, mode, dpi, area, n, work) for title, mode, dpi, area, n in [
+         ("150 dpi colour, 80 x 100 mm", "Color", 150, None, rounds),
+         ("600 dpi colour, 80 x 100 mm", "Color", 600, None, max(5, rounds // 2)),
+         ("300 dpi grey, 80 x 100 mm", "Gray", 300, None, rounds),
+         ("a stamp, 75 dpi colour, 10 x 10 mm: the cost of a scan beyond its page", "Color", 75,
+          (10, 10), rounds),
+         ("full bed 150 dpi colour, 200 x 200 mm", "Color", 150, BED, max(5, rounds // 3)),
+         ("full bed 300 dpi colour, 200 x 200 mm", "Color", 300, BED, max(5, rounds // 3)),
+         ("full bed 600 dpi colour, 200 x 200 mm", "Color", 600, BED, max(3, rounds // 5))]]
 reference = None
-for title, mode, dpi, bed, n, folder in cases:
-    ours, theirs = paired(folioray(mode, dpi, bed, folder), scanimage(mode, dpi, bed, folder), n)
+for title, mode, dpi, area, n, folder in cases:
+    ours, theirs = paired(folioray(mode, dpi, area, folder), scanimage(mode, dpi, area, folder), n)
     ours_dims = dims(os.path.join(folder, "ours", "scanx.jpg"))
     their_dims = dims(os.path.join(folder, "scanimage.jpg"))
     if ours_dims != their_dims:
         sys.exit(f"{title}: folioray stored {ours_dims}, scanimage {their_dims}")
-    raw = ours_dims[0] * ours_dims[1] * 3 / 1e6 if bed else None
+    raw = ours_dims[0] * ours_dims[1] * 3 / 1e6 if area == BED else None
     report(f"{title}, {ours_dims[0]} x {ours_dims[1]} ({n} rounds each):", ours, theirs, raw)
     if reference is None:
         reference = theirs
         page_bytes = os.path.getsize(os.path.join(folder, "ours", "scanx.jpg"))
+        dib_bytes = 40 + (ours_dims[0] * 3 + 3) // 4 * 4 * ours_dims[1]
 
 # As a user scans, a page every few seconds: the machine idles between pages, and a virtual
 # machine's host may take back the memory freed meanwhile.
 pause, n = 2.5, max(5, rounds // 3)
-ours, theirs = paired(folioray("Color", 300, False), scanimage("Color", 300, False), n, pause)
+ours, theirs = paired(folioray("Color", 300, None), scanimage("Color", 300, None), n, pause)
 report(f"300 dpi colour, on disk, a page every {pause} s ({n} rounds each):", ours, theirs)
 
 for name, folder in folders:
     print(f"fsync of a {page_bytes}-byte file before its rename, on {name}:"
           f" {fsync_cost(folder, page_bytes):.2f} ms (median)")
 
-idle, page = paired([cli, "--get", "Quality"], scanimage("Color", 300, False), rounds)
+held, bare = paired([hold, str(dib_bytes)], [hold, "0"], 2 * rounds)
+for k, what in ((0, "wall"), (1, "CPU")):
+    cost = statistics.median(column(held, k)) - statistics.median(column(bare, k))
+    print(f"holding the {dib_bytes}-byte reference page in a fresh process ({2 * rounds} rounds):"
+          f" {what} {cost:.2f} ms = {cost / statistics.median(column(reference, k)):.2f}"
+          f" of scanimage's page")
+
+idle, page = paired([cli, "--get", "Quality"], scanimage("Color", 300, None), rounds)
 med_idle = statistics.median(column(idle, 0))
 med_page = statistics.median(column(page, 0))
 print(f"folioray start and stop without a scan ({rounds} rounds): wall {spread(column(idle, 0))} ms,"

@@ -101,6 +101,8 @@ uint64_t GreyToBgrWide(const uint8_t*, uint8_t*, uint64_t) {
 }
 #endif
 
+}  // namespace
+
 // A page is faulted in 4 KiB at a time otherwise: a fault for each, which costs more than
 // converting the lines. All of it is mapped in one call instead (Linux 5.14 and later; older
 // kernels refuse the advice and fault as before). Huge pages are not asked for: on a virtual
@@ -120,8 +122,6 @@ void AllocatePage(std::vector<uint8_t>& v, size_t size) {
 #endif
     v.resize(size);
 }
-
-}  // namespace
 
 FrameAssembler::FrameAssembler(uint64_t maxPixels) : maxPixels_(maxPixels) {
     // Six bytes a pixel is the most any frame layout needs (16-bit RGB).

@@ -23,6 +23,9 @@ struct FrameParams {
     int32_t depth = 8;
 };
 
+// Makes v `size` zero bytes, in memory taken from the system all at once: how a page is held.
+void AllocatePage(std::vector<uint8_t>& v, size_t size);
+
 // A device sent something that cannot become a picture.
 class FrameError : public std::runtime_error {
   public:
