@@ -3,7 +3,6 @@
 // bench/scan_vs_scanimage.sh sets these beside scanimage and img2pdf.
 #include <benchmark/benchmark.h>
 #include <sane/sane.h>
-#include <sys/resource.h>
 #include <turbojpeg.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ProcessCpu.h"
 #include "control/ScanControl.h"
 #include "imaging/CDIBSection.h"
 #include "imaging/IntelJPGLibrary.h"
@@ -64,22 +64,15 @@ void Configure(folioray::SaneScanner& s) {
 // worker), per iteration, in ms: the calling thread's alone misses the work handed off.
 class ProcessCpu {
   public:
-    ProcessCpu() : start_(Now()) {}
     void Report(benchmark::State& state) const {
         if (state.iterations() > 0) {
-            state.counters["process_cpu_ms"] =
-                (Now() - start_) * 1000 / static_cast<double>(state.iterations());
+            state.counters["process_cpu_ms"] = (folioray::bench::ProcessCpuSeconds() - start_) *
+                                               1000 / static_cast<double>(state.iterations());
         }
     }
 
   private:
-    static double Now() {
-        rusage u{};
-        ::getrusage(RUSAGE_SELF, &u);
-        auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-        return s(u.ru_utime) + s(u.ru_stime);
-    }
-    double start_;
+    double start_ = folioray::bench::ProcessCpuSeconds();
 };
 
 struct Pipeline {

@@ -5,8 +5,6 @@
 // window: its mirroring, repaints and event loop run as they do on a desktop.
 // usage: bench_upload [MiB=64] [rounds=5] [passive=1] [server=pyftpdlib|vsftpd|vsftpd-tls]
 //                     [host=headless|qt]
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ProcessCpu.h"
 #include "control/ScanControl.h"
 #include "platform/curl/CurlInternet.h"
 #include "tests/support/FtpServer.h"
@@ -224,17 +223,11 @@ int main(int argc, char** argv) {
         // Both uploads create their file: replacing a large one costs the server a truncate.
         std::filesystem::remove(serverFile("ours.bin"));
         std::filesystem::remove(serverFile("curl.bin"));
-        rusage u0{}, u1{};
-        ::getrusage(RUSAGE_SELF, &u0);
+        const double cpu0 = folioray::bench::ProcessCpuSeconds();
         auto t0 = Clock::now();
         std::string res = upload();
         auto t1 = Clock::now();
-        ::getrusage(RUSAGE_SELF, &u1);
-        auto cpu = [](const rusage& u) {
-            return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-                   static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-        };
-        cpuTimes.push_back(cpu(u1) - cpu(u0));
+        cpuTimes.push_back(folioray::bench::ProcessCpuSeconds() - cpu0);
         if (!res.empty()) {
             std::fprintf(stderr, "UploadFile failed: %s\n", res.c_str());
             return 1;
