@@ -10,8 +10,8 @@ OUR_FLAGS = -DFOLIORAY_WERROR=ON $(LAUNCHER)
 CTEST_FLAGS ?= --output-on-failure --timeout 300
 LAUNCHER := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps build build-asan build-fuzz test test-normal test-asan test-fuzz check-deps check-static demo bench \
-  package format clean
+.PHONY: all deps build build-asan build-fuzz test test-normal test-asan test-fuzz check-deps \
+  check-static demo bench package format clean
 
 all: build
 

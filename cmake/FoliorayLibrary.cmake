@@ -1,8 +1,8 @@
-# folioray_hidden_library(<name> [extra sources]): <name> is made of the objects of <name>_objects, built
-# with hidden symbols, so that a shared build exports only what carries the export macro
-# (the installed API). <name>_internal links the same objects as a static library, for the
-# project's own programs and tests that reach past that API; a static build has no such
-# line to draw and <name>_internal is <name> itself.
+# folioray_hidden_library(<name> [extra sources]): <name> is made of the objects of
+# <name>_objects, built with hidden symbols, so that a shared build exports only what
+# carries the export macro (the installed API). <name>_internal links the same objects as a
+# static library, for the project's own programs and tests that reach past that API; a
+# static build has no such line to draw and <name>_internal is <name> itself.
 function(folioray_hidden_library name)
   set_target_properties(${name}_objects PROPERTIES
     CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)

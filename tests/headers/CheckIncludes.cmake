@@ -1,7 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
 # Who may include whom. Core folders see the standard library, runtime/ and ports/;
-# ports see only runtime/ (and the generated export macros); adapters reach the core through ports/ (and runtime/), and
-# the hosts may also include the control they host.
+# ports see only runtime/ (and the generated export macros); adapters reach the core
+# through ports/ (and runtime/), and the hosts may also include the control they host.
 set(_core runtime control acquire imaging upload page about)
 set(_features control acquire imaging upload page about)
 set(_libraries "<Q[A-Za-z]*>|<Qt|curl/|sane/|hpdf|turbojpeg|jpeglib|png\\.h")
@@ -35,7 +35,8 @@ foreach(_f ${_files})
       set(_why "a platform library")
     elseif(_kind STREQUAL "core" AND _inc MATCHES "^(platform|apps|tests)/")
       set(_why "a platform or host header")
-    elseif(_kind STREQUAL "port" AND _inc AND NOT _inc MATCHES "^(ports|runtime)/|^folioray2/core_export\\.h$")
+    elseif(_kind STREQUAL "port" AND _inc
+           AND NOT _inc MATCHES "^(ports|runtime)/|^folioray2/core_export\\.h$")
       set(_why "more than runtime/ and ports/")
     elseif(_kind MATCHES "adapter|host" AND _incTop IN_LIST _features
            AND NOT (_kind STREQUAL "host" AND _inc MATCHES "^control/"))
